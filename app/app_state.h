@@ -1,0 +1,20 @@
+#pragma once
+// The one application record. Every long-lived resource of the program hangs here and is
+// released by the code that made it.
+
+#include <cstdint>
+
+#include "app/settings.h"
+#include "clock/draw_records.h"
+#include "skin/skin.h"
+
+namespace mv {
+
+struct AppState {
+    Settings settings;
+    Skin skin;
+    HandRenderer handRenderer;
+    DrawSurface backBuffer;
+};
+
+} // namespace mv

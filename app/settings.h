@@ -1,0 +1,44 @@
+#pragma once
+// The settings store: five 8-bit options and the current skin's path, kept in the platform store
+// of the current user, and the program's per-user files (skins folder, default skin).
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include <QString>
+
+namespace mv {
+
+constexpr std::u16string_view kSettingsKeyPath = u"Software\\TEV\\Marovellastrine\\";
+constexpr int kMaxPath = 260; // UTF-16 units, terminator included
+
+// Field order is the order of the stored values' meaning; see LoadSettings for the read order.
+struct Settings {
+    int8_t AlreadyWelcome = 0;
+    int8_t NoOff = 0;
+    int8_t AntiAliased = 1;
+    int8_t Smooth = 0;
+    int8_t Shadow = 1;
+    std::optional<QString> SkinPath; // none, or the full path of the current skin file
+};
+
+void LoadSettings(Settings& settings);
+void SaveSettings(const Settings& settings);
+
+// The per-user folder: $XDG_DATA_HOME/TEV/Marovellastrine/ (with the trailing separator).
+QString PerUserFolder();
+// The per-user folder followed by "Skins/", only when the per-user folder exists as a directory.
+bool FindSkinsFolder(QString& folder);
+// True when the path exists and is not a directory.
+bool FileExists(const QString& path);
+// Appends "/" unless the path is empty or already ends in "/" or "\".
+void AppendSeparator(QString& path);
+// 240, 320 or 480 by the smaller side of the whole screen.
+uint32_t SizeClass(int32_t screenWidth, int32_t screenHeight);
+// The skins folder followed by "default_<size class>.scs".
+bool DefaultSkinPath(QString& path);
+// A new string holding the first n characters of text.
+QString DuplicateString(QStringView text, qsizetype n);
+
+} // namespace mv

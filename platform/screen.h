@@ -1,0 +1,26 @@
+#pragma once
+// The screen as the program sees it: its size in device pixels and its logical resolution.
+
+#include <cstdint>
+
+namespace mv {
+
+struct ScreenSize {
+    int32_t width = 0;
+    int32_t height = 0;
+};
+
+// The whole primary screen in device pixels (not the work area). {0, 0} without a screen.
+ScreenSize ReadScreenSize();
+
+// Logical dots per inch times the device pixel ratio; -1 when there is no screen to ask.
+int32_t ReadScreenDpiX();
+int32_t ReadScreenDpiY();
+
+// Lets a tool or a test decide the resolution instead of the screen. Must run before the first
+// ScreenDpi() read, which is kept for the life of the process.
+void OverrideScreenDpi(int32_t horizontal, int32_t vertical);
+// Lets a tool or a test decide the screen size (for the size class of the default skin).
+void OverrideScreenSize(int32_t width, int32_t height);
+
+} // namespace mv

@@ -1,0 +1,89 @@
+#pragma once
+// The platform store: a small typed key-value store standing in for the system registry.
+// One human-readable file per root; keys are paths ("Software\TEV\Marovellastrine\"), compared
+// without regard to letter case; values keep their type and their bytes exactly as written.
+// Every write replaces the whole file by rename, so a writer killed at any moment leaves either the
+// old or the new store on disk.
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include <QString>
+
+namespace mv {
+
+enum class StoreRoot { CurrentUser, LocalMachine };
+
+// Result codes of the store operations. 0 is success; the others are fixed so that callers and
+// tests can name them.
+enum StoreStatus : int32_t {
+    kStoreOk = 0,
+    kStoreNotFound = 2,     // the key or the value does not exist
+    kStoreAccessDenied = 5, // the root is read-only (local machine) or the file can't be written
+    kStoreInvalidData = 13, // the value exists but has another type than asked for
+    kStoreMoreData = 234,   // the value's data is longer than the caller's buffer
+};
+
+enum class ValueType : uint32_t { String = 1, Dword = 4 };
+
+enum class StoreAccess { Read, ReadWrite };
+
+enum class KeyDisposition { CreatedNew, OpenedExisting };
+
+// The file that holds a root: current user under $XDG_CONFIG_HOME (default ~/.config),
+// local machine under the system configuration folder (read-only for the program).
+QString StoreFilePath(StoreRoot root);
+
+// Handle of one open key: which root and which normalised key path.
+struct StoreKey {
+    StoreRoot root = StoreRoot::CurrentUser;
+    QString path;
+    StoreAccess access = StoreAccess::Read;
+};
+
+int32_t StoreOpenKey(StoreRoot root, std::u16string_view keyPath, StoreAccess access,
+                     StoreKey& key);
+int32_t StoreCreateKey(StoreRoot root, std::u16string_view keyPath, StoreAccess access,
+                       StoreKey& key, KeyDisposition* disposition);
+
+// Reads a value: its type and up to buffer.size() bytes of data. `dataSize` receives the value's
+// full length even when it doesn't fit (then kStoreMoreData is returned and nothing is copied).
+int32_t StoreQueryValue(const StoreKey& key, std::u16string_view name, ValueType& type,
+                        std::span<uint8_t> buffer, uint32_t& dataSize);
+int32_t StoreSetValue(const StoreKey& key, std::u16string_view name, ValueType type,
+                      std::span<const uint8_t> data);
+int32_t StoreSetDword(const StoreKey& key, std::u16string_view name, uint32_t value);
+int32_t StoreSetString(const StoreKey& key, std::u16string_view name, std::u16string_view text);
+
+// The small key owner used by the settings store: holds at most one open key and closes it when
+// destroyed or replaced.
+class RegistryKey {
+public:
+    RegistryKey() = default;
+    RegistryKey(const RegistryKey&) = delete;
+    RegistryKey& operator=(const RegistryKey&) = delete;
+    ~RegistryKey() { Close(); }
+
+    int32_t Open(StoreRoot root, std::u16string_view keyPath, StoreAccess access);
+    int32_t Create(StoreRoot root, std::u16string_view keyPath, StoreAccess access,
+                   KeyDisposition* disposition = nullptr);
+    // 0 on success; kStoreInvalidData when the value isn't a DWORD; kStoreNotFound when missing;
+    // kStoreMoreData when its data is longer than 4 bytes.
+    int32_t QueryDword(std::u16string_view name, uint32_t& value) const;
+    void Close();
+
+    bool IsOpen() const { return open_; }
+    const StoreKey& Key() const { return key_; }
+
+private:
+    StoreKey key_;
+    bool open_ = false;
+};
+
+// The plainer read: true when the value exists and its first 4 bytes could be read; the type is
+// not checked.
+bool ReadDword(const StoreKey& key, std::u16string_view name, uint32_t& value);
+
+} // namespace mv

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test through CTest: once on a normal build,
+# once with AddressSanitizer and UndefinedBehaviorSanitizer. Exits non-zero on any failure.
+set -euo pipefail
+cd "$(dirname "$0")"
+source scripts/common.sh
+mv_install_missing
+
+export QT_QPA_PLATFORM=offscreen
+status=0
+
+echo "== normal build"
+mv_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMV_WERROR=ON
+ctest --test-dir build --output-on-failure -j "$(nproc)" || status=1
+
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
+mv_build build-asan -DCMAKE_BUILD_TYPE=Debug -DMV_WERROR=ON -DMV_SANITIZE=ON -DMV_BENCH=OFF
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build-asan --output-on-failure -j "$(nproc)" || status=1
+
+if [ $status -ne 0 ]; then echo "test.sh: FAILED" >&2; else echo "test.sh: all tests passed"; fi
+exit $status

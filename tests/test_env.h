@@ -1,0 +1,31 @@
+#pragma once
+// Gives each test its own empty home: HOME and the XDG folders point into a fresh temporary
+// directory, so tests never read or write the developer's real settings, skins or store.
+
+#include <QString>
+#include <QTemporaryDir>
+
+namespace mv::test {
+
+class IsolatedHome {
+public:
+    IsolatedHome();
+    ~IsolatedHome();
+    IsolatedHome(const IsolatedHome&) = delete;
+    IsolatedHome& operator=(const IsolatedHome&) = delete;
+
+    QString Path() const { return dir_.path(); }
+    QString DataHome() const { return dir_.path() + "/data"; }
+    QString ConfigHome() const { return dir_.path() + "/config"; }
+    QString RuntimeDir() const { return dir_.path() + "/runtime"; }
+
+private:
+    QTemporaryDir dir_;
+    QByteArray savedHome_, savedData_, savedConfig_, savedRuntime_;
+};
+
+// Reads a whole file; empty when it can't be read.
+QByteArray ReadAll(const QString& path);
+bool WriteAll(const QString& path, const QByteArray& bytes);
+
+} // namespace mv::test

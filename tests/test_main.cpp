@@ -1,0 +1,12 @@
+// Test entry point: a Qt application on the offscreen platform, so drawing, fonts, image decoding
+// and the screen queries work without a display.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
