@@ -2,11 +2,10 @@
 // The settings store: five 8-bit options and the current skin's path, kept in the platform store
 // of the current user, and the program's per-user files (skins folder, default skin).
 
+#include <QString>
 #include <cstdint>
 #include <optional>
 #include <string_view>
-
-#include <QString>
 
 namespace mv {
 
@@ -38,7 +37,7 @@ void AppendSeparator(QString& path);
 uint32_t SizeClass(int32_t screenWidth, int32_t screenHeight);
 // The skins folder followed by "default_<size class>.scs".
 bool DefaultSkinPath(QString& path);
-// A new string holding the first n characters of text.
+// A new string holding the first n characters of text (fewer when a NUL comes first).
 QString DuplicateString(QStringView text, qsizetype n);
 
 } // namespace mv

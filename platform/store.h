@@ -5,12 +5,11 @@
 // Every write replaces the whole file by rename, so a writer killed at any moment leaves either the
 // old or the new store on disk.
 
+#include <QString>
 #include <cstdint>
 #include <span>
 #include <string_view>
 #include <vector>
-
-#include <QString>
 
 namespace mv {
 
@@ -20,10 +19,12 @@ enum class StoreRoot { CurrentUser, LocalMachine };
 // tests can name them.
 enum StoreStatus : int32_t {
     kStoreOk = 0,
-    kStoreNotFound = 2,     // the key or the value does not exist
-    kStoreAccessDenied = 5, // the root is read-only (local machine) or the file can't be written
-    kStoreInvalidData = 13, // the value exists but has another type than asked for
-    kStoreMoreData = 234,   // the value's data is longer than the caller's buffer
+    kStoreNotFound = 2,          // the key or the value does not exist
+    kStoreAccessDenied = 5,      // the root or key is read-only, or the file can't be written
+    kStoreInvalidHandle = 6,     // the key owner holds no open key
+    kStoreInvalidData = 13,      // the value exists but has another type (or size) than asked for
+    kStoreInvalidParameter = 87, // a malformed key path (leading or doubled backslash...)
+    kStoreMoreData = 234,        // the value's data is longer than the caller's buffer
 };
 
 enum class ValueType : uint32_t { String = 1, Dword = 4 };
@@ -32,8 +33,9 @@ enum class StoreAccess { Read, ReadWrite };
 
 enum class KeyDisposition { CreatedNew, OpenedExisting };
 
-// The file that holds a root: current user under $XDG_CONFIG_HOME (default ~/.config),
-// local machine under the system configuration folder (read-only for the program).
+// The file that holds a root: current user $XDG_CONFIG_HOME/tev-platform/current-user.store,
+// local machine /etc/tev-platform/local-machine.store (read-only for the program; the environment
+// variable MV_LOCAL_MACHINE_STORE names another file, for tests).
 QString StoreFilePath(StoreRoot root);
 
 // Handle of one open key: which root and which normalised key path.
@@ -43,8 +45,12 @@ struct StoreKey {
     StoreAccess access = StoreAccess::Read;
 };
 
+// Key paths are backslash-separated with an optional trailing backslash; "" is the root itself.
+// Opening a missing key gives kStoreNotFound. The local machine root can't be written: creating
+// there, or asking for write access to it, gives kStoreAccessDenied.
 int32_t StoreOpenKey(StoreRoot root, std::u16string_view keyPath, StoreAccess access,
                      StoreKey& key);
+// Opens the key, making it first when missing (its parents need no entries of their own).
 int32_t StoreCreateKey(StoreRoot root, std::u16string_view keyPath, StoreAccess access,
                        StoreKey& key, KeyDisposition* disposition);
 
@@ -52,9 +58,13 @@ int32_t StoreCreateKey(StoreRoot root, std::u16string_view keyPath, StoreAccess 
 // full length even when it doesn't fit (then kStoreMoreData is returned and nothing is copied).
 int32_t StoreQueryValue(const StoreKey& key, std::u16string_view name, ValueType& type,
                         std::span<uint8_t> buffer, uint32_t& dataSize);
+// Writes one value, replacing any of the same name (names ignore letter case). The key needs
+// write access. A failed write leaves the file as it was.
 int32_t StoreSetValue(const StoreKey& key, std::u16string_view name, ValueType type,
                       std::span<const uint8_t> data);
+// A DWORD is stored as its 4 bytes, least significant first.
 int32_t StoreSetDword(const StoreKey& key, std::u16string_view name, uint32_t value);
+// A string is stored as its UTF-16 units, least significant byte first, plus a terminating 0 unit.
 int32_t StoreSetString(const StoreKey& key, std::u16string_view name, std::u16string_view text);
 
 // The small key owner used by the settings store: holds at most one open key and closes it when
@@ -69,8 +79,8 @@ public:
     int32_t Open(StoreRoot root, std::u16string_view keyPath, StoreAccess access);
     int32_t Create(StoreRoot root, std::u16string_view keyPath, StoreAccess access,
                    KeyDisposition* disposition = nullptr);
-    // 0 on success; kStoreInvalidData when the value isn't a DWORD; kStoreNotFound when missing;
-    // kStoreMoreData when its data is longer than 4 bytes.
+    // 0 on success; kStoreInvalidData when the value isn't a DWORD (or is a DWORD shorter than 4
+    // bytes); kStoreNotFound when missing; kStoreMoreData when its data is longer than 4 bytes.
     int32_t QueryDword(std::u16string_view name, uint32_t& value) const;
     void Close();
 

@@ -1,16 +1,17 @@
 #include "test_env.h"
 
-#include <cstdlib>
-
 #include <QDir>
 #include <QFile>
 #include <QFileDevice>
+#include <cstdlib>
 
 namespace mv::test {
 
 namespace {
 
-QByteArray Save(const char* name) { return qgetenv(name); }
+QByteArray Save(const char* name) {
+    return qgetenv(name);
+}
 
 void Restore(const char* name, const QByteArray& value) {
     if (value.isNull())

@@ -1,8 +1,7 @@
 // Test entry point: a Qt application on the offscreen platform, so drawing, fonts, image decoding
 // and the screen queries work without a display.
-#include <gtest/gtest.h>
-
 #include <QApplication>
+#include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -1,0 +1,49 @@
+#pragma once
+// Writing files so that a crash or a power cut never leaves a half-written one: the new content
+// goes to a temporary file beside the target, is flushed to disk and then renamed over it.
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace mv {
+
+// Creates the missing folders of `path`, each with mode 0700. True when `path` is a directory at
+// the end.
+bool MakePrivateFolderPath(const QString& path);
+
+// The temporary files WriteFileAtomically makes for `path` are named `path` + this + 6 characters.
+// A writer killed before its rename leaves one behind; RemoveStaleTemporaries clears them.
+inline constexpr char kTemporarySuffix[] = ".tmp-";
+
+// Writes `bytes` to a new file (mode 0600) in the target's folder, flushes it, renames it over
+// `path` and flushes the folder. On failure the old file is untouched and the temporary removed.
+bool WriteFileAtomically(const QString& path, std::span<const uint8_t> bytes);
+
+// Deletes temporaries of WriteFileAtomically for `path` left by killed writers. Only safe while
+// no other writer of `path` can be running (the caller holds the file's lock).
+void RemoveStaleTemporaries(const QString& path);
+
+// Reads a whole regular file of at most `maxBytes`. False when it can't be opened or read, or is
+// larger.
+bool ReadWholeFile(const QString& path, size_t maxBytes, std::vector<uint8_t>& bytes);
+
+// Copies a regular file of at most `maxBytes` with WriteFileAtomically.
+bool CopyFileAtomically(const QString& source, const QString& target, size_t maxBytes);
+
+// Renames `from` to `to` unless `to` exists; `targetExists` tells that case apart from other
+// failures.
+bool RenameNoReplace(const QString& from, const QString& to, bool& targetExists);
+
+// Makes a new folder (mode 0700) named `parent` + `prefix` + 6 unique characters.
+bool MakeUniqueFolder(const QString& parent, const QString& prefix, QString& folder);
+
+// Removes a folder and everything in it; symbolic links are removed, never followed.
+void RemoveFolderTree(const QString& path);
+
+// The names (not paths) of the regular files in `folder` matching the wildcard `pattern`, sorted.
+QStringList ListFiles(const QString& folder, const QString& pattern);
+
+} // namespace mv

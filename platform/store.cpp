@@ -1,0 +1,203 @@
+#include "platform/store.h"
+
+#include "platform/file_write.h"
+#include "platform/folders.h"
+#include "platform/store_file.h"
+
+#include <QFileInfo>
+#include <algorithm>
+
+namespace mv {
+
+namespace {
+
+std::string_view RootName(StoreRoot root) {
+    return root == StoreRoot::LocalMachine ? "local machine" : "current user";
+}
+
+QString KeyPathString(std::u16string_view keyPath) {
+    return QString(reinterpret_cast<const QChar*>(keyPath.data()), qsizetype(keyPath.size()));
+}
+
+// Runs `change(document, write)` on the root's current content under the root's lock and writes
+// the document back when the change asks for it. A broken file is set aside before it is
+// replaced; a file that can't be read is never replaced.
+template <typename Change>
+int32_t ModifyStore(StoreRoot root, Change&& change) {
+    if (root == StoreRoot::LocalMachine)
+        return kStoreAccessDenied;
+    const QString path = StoreFilePath(root);
+    StoreFileLock lock;
+    if (!MakePrivateFolderPath(QFileInfo(path).absolutePath()) || !lock.Acquire(path))
+        return kStoreAccessDenied;
+    StoreDocument document;
+    const StoreFileState state = ReadStoreFile(path, document);
+    if (state == StoreFileState::Unreadable)
+        return kStoreAccessDenied;
+    bool write = false;
+    const int32_t status = change(document, write);
+    if (status != kStoreOk || !write)
+        return status;
+    if (state == StoreFileState::Unparsable && !SetBrokenStoreAside(path))
+        return kStoreAccessDenied;
+    return WriteStoreFile(path, document, RootName(root)) ? kStoreOk : kStoreAccessDenied;
+}
+
+uint32_t LittleEndian32(const uint8_t (&bytes)[4]) {
+    return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 |
+           uint32_t(bytes[3]) << 24;
+}
+
+void AppendLittleEndian16(std::vector<uint8_t>& data, char16_t unit) {
+    data.push_back(uint8_t(unit & 0xFF));
+    data.push_back(uint8_t(unit >> 8));
+}
+
+} // namespace
+
+QString StoreFilePath(StoreRoot root) {
+    if (root == StoreRoot::LocalMachine) {
+        const QString overridden = QString::fromLocal8Bit(qgetenv("MV_LOCAL_MACHINE_STORE"));
+        return overridden.isEmpty() ? QStringLiteral("/etc/tev-platform/local-machine.store")
+                                    : overridden;
+    }
+    return UserConfigHome() + QStringLiteral("/tev-platform/current-user.store");
+}
+
+int32_t StoreOpenKey(StoreRoot root, std::u16string_view keyPath, StoreAccess access,
+                     StoreKey& key) {
+    QString path;
+    if (!NormaliseKeyPath(KeyPathString(keyPath), path))
+        return kStoreInvalidParameter;
+    StoreDocument document;
+    ReadStoreFile(StoreFilePath(root), document); // unreadable or broken reads as empty
+    if (!KeyExists(document, path))
+        return kStoreNotFound;
+    if (root == StoreRoot::LocalMachine && access == StoreAccess::ReadWrite)
+        return kStoreAccessDenied;
+    key = StoreKey{root, path, access};
+    return kStoreOk;
+}
+
+int32_t StoreCreateKey(StoreRoot root, std::u16string_view keyPath, StoreAccess access,
+                       StoreKey& key, KeyDisposition* disposition) {
+    QString path;
+    if (!NormaliseKeyPath(KeyPathString(keyPath), path))
+        return kStoreInvalidParameter;
+    if (root == StoreRoot::LocalMachine)
+        return kStoreAccessDenied;
+    bool createdNew = false;
+    const int32_t status = ModifyStore(root, [&](StoreDocument& document, bool& write) {
+        createdNew = !KeyExists(document, path);
+        if (createdNew)
+            SectionFor(document, path);
+        write = createdNew;
+        return kStoreOk;
+    });
+    if (status != kStoreOk)
+        return status;
+    key = StoreKey{root, path, access};
+    if (disposition != nullptr)
+        *disposition = createdNew ? KeyDisposition::CreatedNew : KeyDisposition::OpenedExisting;
+    return kStoreOk;
+}
+
+int32_t StoreQueryValue(const StoreKey& key, std::u16string_view name, ValueType& type,
+                        std::span<uint8_t> buffer, uint32_t& dataSize) {
+    StoreDocument document;
+    ReadStoreFile(StoreFilePath(key.root), document);
+    const StoreValue* value = FindValue(document, key.path, KeyPathString(name));
+    if (value == nullptr)
+        return kStoreNotFound;
+    type = ValueType(value->type);
+    dataSize = uint32_t(value->data.size());
+    if (value->data.size() > buffer.size())
+        return kStoreMoreData;
+    std::copy(value->data.begin(), value->data.end(), buffer.begin());
+    return kStoreOk;
+}
+
+int32_t StoreSetValue(const StoreKey& key, std::u16string_view name, ValueType type,
+                      std::span<const uint8_t> data) {
+    if (key.access != StoreAccess::ReadWrite)
+        return kStoreAccessDenied;
+    return ModifyStore(key.root, [&](StoreDocument& document, bool& write) {
+        // The key is made again if its file was replaced or set aside since it was opened.
+        PutValue(SectionFor(document, key.path),
+                 StoreValue{KeyPathString(name), uint32_t(type), {data.begin(), data.end()}});
+        write = true;
+        return kStoreOk;
+    });
+}
+
+int32_t StoreSetDword(const StoreKey& key, std::u16string_view name, uint32_t value) {
+    const uint8_t bytes[4] = {uint8_t(value), uint8_t(value >> 8), uint8_t(value >> 16),
+                              uint8_t(value >> 24)};
+    return StoreSetValue(key, name, ValueType::Dword, bytes);
+}
+
+int32_t StoreSetString(const StoreKey& key, std::u16string_view name, std::u16string_view text) {
+    std::vector<uint8_t> bytes;
+    bytes.reserve((text.size() + 1) * 2);
+    for (const char16_t unit : text)
+        AppendLittleEndian16(bytes, unit);
+    AppendLittleEndian16(bytes, u'\0');
+    return StoreSetValue(key, name, ValueType::String, bytes);
+}
+
+int32_t RegistryKey::Open(StoreRoot root, std::u16string_view keyPath, StoreAccess access) {
+    StoreKey opened;
+    const int32_t status = StoreOpenKey(root, keyPath, access, opened);
+    if (status != kStoreOk)
+        return status;
+    Close();
+    key_ = opened;
+    open_ = true;
+    return kStoreOk;
+}
+
+int32_t RegistryKey::Create(StoreRoot root, std::u16string_view keyPath, StoreAccess access,
+                            KeyDisposition* disposition) {
+    StoreKey created;
+    const int32_t status = StoreCreateKey(root, keyPath, access, created, disposition);
+    if (status != kStoreOk)
+        return status;
+    Close();
+    key_ = created;
+    open_ = true;
+    return kStoreOk;
+}
+
+int32_t RegistryKey::QueryDword(std::u16string_view name, uint32_t& value) const {
+    if (!open_)
+        return kStoreInvalidHandle;
+    ValueType type{};
+    uint8_t bytes[4] = {};
+    uint32_t size = 0;
+    const int32_t status = StoreQueryValue(key_, name, type, bytes, size);
+    if ((status == kStoreOk || status == kStoreMoreData) && type != ValueType::Dword)
+        return kStoreInvalidData;
+    if (status != kStoreOk)
+        return status;
+    if (size != sizeof bytes)
+        return kStoreInvalidData;
+    value = LittleEndian32(bytes);
+    return kStoreOk;
+}
+
+void RegistryKey::Close() {
+    key_ = StoreKey{};
+    open_ = false;
+}
+
+bool ReadDword(const StoreKey& key, std::u16string_view name, uint32_t& value) {
+    ValueType type{};
+    uint8_t bytes[4] = {};
+    uint32_t size = 0;
+    if (StoreQueryValue(key, name, type, bytes, size) != kStoreOk || size != sizeof bytes)
+        return false;
+    value = LittleEndian32(bytes);
+    return true;
+}
+
+} // namespace mv
