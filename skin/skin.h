@@ -2,14 +2,13 @@
 // The loaded skin: the parameter block exactly as a skin file stores it, followed by the two
 // decoded pictures.
 
+#include "platform/geometry.h"
+
+#include <QImage>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-
-#include <QImage>
-
-#include "platform/geometry.h"
 
 namespace mv {
 
@@ -18,8 +17,8 @@ static_assert(std::endian::native == std::endian::little,
 
 // A bar from a base point to a tip point on the hand's axis, with optional round caps.
 struct HandShape {
-    uint32_t color;       // fill colour 0x00BBGGRR
-    int16_t tipDistance;  // pivot to tip; 0 = the shape is absent
+    uint32_t color;      // fill colour 0x00BBGGRR
+    int16_t tipDistance; // pivot to tip; 0 = the shape is absent
     int16_t baseHalfWidth;
     int16_t tipHalfWidth;
     int16_t baseDistance; // pivot to base; negative = a tail behind the pivot
@@ -69,7 +68,8 @@ struct SkinImage {
     QImage bitmap;                      // the decoded picture; null = none
     std::unique_ptr<uint8_t[]> rawData; // the image block's bytes until they are decoded
     uint32_t rawSize = 0;
-    QImage dc;                          // prepared source for copies; null = none
+    QImage dc;    // prepared source for copies (RGB32); null = none
+    QImage keyed; // face only: dc, alpha 0 exactly on keyColor
     int32_t width = 0;
     int32_t height = 0;
 };

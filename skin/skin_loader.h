@@ -2,14 +2,14 @@
 // Reading skin files: the header and parameter block checked and copied, both pictures decoded
 // through a private temporary file, the hand renderer prepared for the new skin.
 
-#include <cstdint>
-#include <memory>
-
-#include <QString>
-
 #include "app/settings.h"
 #include "clock/draw_records.h"
 #include "skin/skin.h"
+
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <span>
 
 namespace mv {
 
@@ -19,25 +19,42 @@ constexpr int kSkinMagicLength = 28;
 constexpr char kSkinMagic[] = "TEV:: Marovellastrine Skin\n\r";
 static_assert(sizeof(kSkinMagic) == kSkinMagicLength + 1);
 constexpr int kSkinPreambleLength = 44;
+constexpr int kSkinHeaderMin = 45;
 constexpr int kSkinHeaderMax = 248;
 constexpr int kSkinHeaderLengthOffset = 34;
+constexpr int kSkinOffsetTableLength = 8;
 constexpr char kSkinTempFileName[] = "Marovellastrine.tmp";
+static_assert(kSkinHeaderMax - kSkinPreambleLength == sizeof(SkinParameters));
 
-// Why the last ReadSkinFile or LoadSkin call failed, for tools and tests; the program itself only
-// looks at the success flag.
+// A hand surface larger than this on a side is not made (a hostile skin could ask for gigabytes);
+// the hands are then drawn without supersampling or shadow, as if making the surface had failed.
+constexpr int32_t kMaxHandSurfaceSide = 8192;
+
+// Why the last ReadSkinFile or LoadSkin call failed ("bad magic", "face image does not decode",
+// ...), for tools and tests; empty after a success. The program itself only looks at the flag.
 const char* LastSkinError();
 
-// The whole load into `skin` and `renderer` with the given settings; false on failure.
+// The whole load into `skin` and `renderer` with the given settings; false on failure. A failure
+// before the face image block has been read leaves the previous skin and renderer untouched; a
+// face picture that doesn't decode leaves the new parameters without pictures.
 bool LoadSkin(const QString& path, const Settings& settings, Skin& skin, HandRenderer& renderer);
 
+// Parses the file, replaces the skin's parameters, reads the image blocks' bytes into rawData and
+// prepares the hand renderer.
 bool ReadSkinFile(const QString& path, Skin& skin, HandRenderer& renderer, bool shadowSetting);
 
-// Reads image block `index` (0 face, 1 background) into a buffer of exactly its length.
-bool ReadImageBlock(BinaryFile& file, int64_t fileSize, const uint32_t offsets[2], int index,
-                    std::unique_ptr<uint8_t[]>& buffer, uint32_t& length);
+// Reads image block `index` (0 face, 1 background) into a buffer of exactly its length. A block
+// runs from its offset to the next present block's offset, the last one to the end of the file.
+bool ReadImageBlock(BinaryFile& file, int64_t fileSize, std::span<const uint32_t, 2> offsets,
+                    int index, std::unique_ptr<uint8_t[]>& buffer, uint32_t& length);
 
+// Makes the per-skin brushes, reaches and surfaces of the renderer; smoothShapes is already set.
 void PrepareHandRenderer(const Skin& skin, HandRenderer& renderer, bool shadowSetting);
+// Makes `dc` (the bitmap as exact 8-bit RGB), `width` and `height`; nothing when the bitmap is
+// null.
 void PrepareSkinImage(SkinImage& image);
+// Makes `keyed` from `dc`: transparent exactly where the RGB equals keyColor (0x00BBGGRR).
+void PrepareKeyedImage(SkinImage& image, uint32_t keyColor);
 void ReleaseImageContext(SkinImage& image);
 void ReleaseSkinImage(SkinImage& image);
 void ReleaseSkin(Skin& skin, HandRenderer& renderer);
