@@ -1,0 +1,38 @@
+#pragma once
+// The program's default skins: one design drawn at the three dial sizes of the size classes.
+
+#include "skin/skin.h"
+
+#include <QImage>
+#include <QRect>
+#include <array>
+
+namespace mv {
+
+constexpr std::array<int, 3> kDefaultDialSizes = {240, 320, 480};
+
+// Where the sprites lie in the face picture: the dial at the left, the hub and the GPS badge in
+// a column beside it.
+struct SheetLayout {
+    QSize sheet;
+    QRect dial;
+    QRect hub;
+    QRect badge;
+};
+
+SheetLayout LayoutSheet(int dialSize);
+
+// The face picture: every sprite on the key colour.
+QImage DrawFaceSheet(int dialSize);
+
+// Colours, rectangles, hands and shadows of the skin of this dial size.
+SkinParameters DefaultSkinParameters(int dialSize);
+
+// The clock as it shows with this skin at 10:08:36 with a GPS fix, for the documentation.
+QImage RenderSkinPreview(const SkinParameters& parameters, const QImage& face);
+
+inline QColor ToQColor(uint32_t color) {
+    return QColor(RedOf(color), GreenOf(color), BlueOf(color));
+}
+
+} // namespace mv
