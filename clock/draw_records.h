@@ -2,14 +2,13 @@
 // Records shared by the skin loader and the clock face: off-screen drawing surfaces, the hand
 // renderer with its per-skin resources and the three hands' state, and the screen's resolution.
 
-#include <array>
-#include <cstdint>
-#include <optional>
+#include "platform/geometry.h"
 
 #include <QImage>
 #include <QRegion>
-
-#include "platform/geometry.h"
+#include <array>
+#include <cstdint>
+#include <optional>
 
 namespace mv {
 
@@ -25,7 +24,9 @@ struct DrawSurface {
 };
 
 // Bytes per row of a 16-bit pixel surface: ((16 x width + 31) / 32) x 4.
-constexpr int32_t SurfaceStride(int32_t width) { return ((16 * width + 31) / 32) * 4; }
+constexpr int32_t SurfaceStride(int32_t width) {
+    return ((16 * width + 31) / 32) * 4;
+}
 
 // Makes a 16-bit pixel surface; on any failure `pixels` stays null and nothing is left behind.
 void CreateDrawSurface(int32_t width, int32_t height, int32_t bitsPerPixel, DrawSurface& surface);
@@ -78,6 +79,8 @@ enum class DpiAxis { Horizontal, Vertical };
 int32_t ScreenDpi(DpiAxis axis);
 
 // Scales a length given for 96 dots per inch: (n x dpi + 48) / 96.
-inline int32_t ScaleForDpi(int32_t n, DpiAxis axis) { return (n * ScreenDpi(axis) + 48) / 96; }
+inline int32_t ScaleForDpi(int32_t n, DpiAxis axis) {
+    return (n * ScreenDpi(axis) + 48) / 96;
+}
 
 } // namespace mv

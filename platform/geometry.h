@@ -48,9 +48,15 @@ inline Rect OffsetRect(const Rect& r, int32_t dx, int32_t dy) {
 }
 
 // Colour channels of a 0x00BBGGRR value.
-constexpr uint8_t RedOf(uint32_t color) { return color & 0xFF; }
-constexpr uint8_t GreenOf(uint32_t color) { return (color >> 8) & 0xFF; }
-constexpr uint8_t BlueOf(uint32_t color) { return (color >> 16) & 0xFF; }
+constexpr uint8_t RedOf(uint32_t color) {
+    return color & 0xFF;
+}
+constexpr uint8_t GreenOf(uint32_t color) {
+    return (color >> 8) & 0xFF;
+}
+constexpr uint8_t BlueOf(uint32_t color) {
+    return (color >> 16) & 0xFF;
+}
 constexpr uint32_t MakeColor(uint8_t r, uint8_t g, uint8_t b) {
     return uint32_t(r) | (uint32_t(g) << 8) | (uint32_t(b) << 16);
 }
