@@ -1,0 +1,87 @@
+#include "platform/draw_shapes.h"
+
+#include "platform/draw_clip.h"
+#include "platform/pixel_format.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace mv {
+
+namespace {
+
+// Fills, row by row, the spans [left, right) that spansOf(y, fill) passes to fill for each row of
+// bounds.
+template <typename SpansOf>
+void FillSpans(QImage& target, const Rect& bounds, uint32_t color, const QRegion* clip,
+               SpansOf&& spansOf) {
+    WithTargetLayout(target, [&]<typename Layout>() {
+        const auto pixel = Layout::FromRgb(RgbOfColor(color));
+        ForEachDrawableRect(target, bounds, clip, [&](const Rect& part) {
+            for (int32_t y = part.top; y < part.bottom; ++y) {
+                auto* row = PixelRow<Layout>(target, y);
+                spansOf(y, [&](int32_t left, int32_t right) {
+                    left = std::max(left, part.left);
+                    right = std::min(right, part.right);
+                    if (left < right)
+                        std::fill(row + left, row + right, pixel);
+                });
+            }
+        });
+    });
+}
+
+// The first pixel whose centre lies at or right of x.
+int32_t FirstCentreFrom(double x) {
+    return int32_t(std::ceil(x - 0.5));
+}
+
+} // namespace
+
+void FillPolygon(QImage& target, const std::array<Point, 4>& corners, uint32_t color,
+                 const QRegion* clip) {
+    Rect bounds{corners[0].x, corners[0].y, corners[0].x, corners[0].y};
+    for (const Point& p : corners)
+        bounds = {std::min(bounds.left, p.x), std::min(bounds.top, p.y),
+                  std::max(bounds.right, p.x), std::max(bounds.bottom, p.y)};
+
+    FillSpans(target, bounds, color, clip, [&](int32_t y, auto&& fill) {
+        const double centreY = y + 0.5;
+        std::array<double, 4> crossings;
+        size_t count = 0;
+        for (size_t i = 0; i < corners.size(); ++i) {
+            const Point& a = corners[i];
+            const Point& b = corners[(i + 1) % corners.size()];
+            // Corners have whole coordinates, so a row of pixel centres never meets one.
+            if ((a.y < centreY) == (b.y < centreY))
+                continue;
+            crossings[count++] = a.x + (centreY - a.y) * double(b.x - a.x) / double(b.y - a.y);
+        }
+        // At most four: an insertion sort.
+        for (size_t i = 1; i < count; ++i)
+            for (size_t j = i; j > 0 && crossings[j] < crossings[j - 1]; --j)
+                std::swap(crossings[j], crossings[j - 1]);
+        for (size_t i = 0; i + 1 < count; i += 2)
+            fill(FirstCentreFrom(crossings[i]), FirstCentreFrom(crossings[i + 1]));
+    });
+}
+
+void FillEllipse(QImage& target, const Rect& bounds, uint32_t color, const QRegion* clip) {
+    if (bounds.IsEmpty())
+        return;
+    const double centreX = (double(bounds.left) + bounds.right) / 2;
+    const double centreY = (double(bounds.top) + bounds.bottom) / 2;
+    const double radiusX = bounds.Width() / 2.0;
+    const double radiusY = bounds.Height() / 2.0;
+    FillSpans(target, bounds, color, clip, [&](int32_t y, auto&& fill) {
+        const double dy = (y + 0.5 - centreY) / radiusY;
+        const double rest = 1.0 - dy * dy;
+        if (rest <= 0.0)
+            return;
+        const double half = radiusX * std::sqrt(rest);
+        // Centres strictly inside on both sides, so the span is symmetric about centreX.
+        fill(int32_t(std::floor(centreX - half - 0.5)) + 1, FirstCentreFrom(centreX + half));
+    });
+}
+
+} // namespace mv
