@@ -2,6 +2,7 @@
 // skin path are written back, the default skin by screen size, and the per-user installation.
 #include "app/settings.h"
 #include "app/user_install.h"
+#include "platform/folders.h"
 #include "platform/screen.h"
 #include "platform/store.h"
 #include "test_env.h"
@@ -248,6 +249,19 @@ TEST_F(UserInstallTest, AFailedOrInterruptedInstallationIsDoneAgainNextTime) {
 
     ASSERT_TRUE(InstallPerUserFilesFrom(installed_));
     EXPECT_EQ(test::ReadAll(PerUserFolder() + "Skins/default_480.scs"), "skin of size 480");
+}
+
+// The installed data is found beside the executable: the tests run from the build tree's bin/,
+// whose ../share/marovellastrine/skins/ holds the skins the generator drew.
+TEST_F(SettingsTest, InstallsTheBuiltDefaultSkinsFoundBesideTheExecutable) {
+    EXPECT_EQ(QDir(InstalledDataFolder()).canonicalPath(),
+              QDir(QStringLiteral(MV_BUILD_DATA_DIR)).canonicalPath());
+    ASSERT_TRUE(InstallPerUserFiles());
+    for (const char* size : {"240", "320", "480"}) {
+        const QString name = QStringLiteral("default_%1.scs").arg(QLatin1String(size));
+        EXPECT_EQ(test::ReadAll(PerUserFolder() + "Skins/" + name),
+                  test::ReadAll(InstalledDataFolder() + "skins/" + name));
+    }
 }
 
 } // namespace
