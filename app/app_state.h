@@ -6,6 +6,7 @@
 #include "clock/draw_records.h"
 #include "platform/geometry.h"
 #include "platform/gps_records.h"
+#include "platform/window_paint.h"
 #include "platform/window_timers.h"
 #include "skin/skin.h"
 
@@ -20,6 +21,7 @@ struct AppState {
     HandRenderer handRenderer;
     DrawSurface backBuffer;
     bool gpsIndicatorDrawn = false; // gpsTimeValid as the back buffer was last drawn with it
+    WindowPaint windowPaint;        // where the frames send their repaints
 
     // The face layout of the last full frame, window coordinates.
     Rect dialScreenRect;

@@ -87,7 +87,7 @@ void ComputeHandGeometry(const HandStyle& style, HandState& state, Point pivot,
         ComputeShapeGeometry(style.overlay, state.overlayGeometry, state.angle, pivot, surfacePivot,
                              scale);
 
-    // The overlay lies on the body, so the main shape alone decides the bounds.
+    // The main shape and its shadow decide the bounds.
     const Point base = state.mainGeometry.baseCenter;
     const Point tip = state.mainGeometry.tipCenter;
     const int32_t baseRadius = style.main.baseHalfWidth;
@@ -97,6 +97,19 @@ void ComputeHandGeometry(const HandStyle& style, HandState& state, Point pivot,
                 std::min(base.y - baseRadius, tip.y - tipRadius),
                 std::max(base.x + baseRadius, tip.x + tipRadius) + shadowGrowth,
                 std::max(base.y + baseRadius, tip.y + tipRadius) + shadowGrowth};
+    // An overlay that reaches beyond the body (a counterweight wider than the tail) is covered
+    // too, or a frame would leave its old pixels behind when the hand moves.
+    if (style.overlay.tipDistance != 0) {
+        const Point overlayBase = state.overlayGeometry.baseCenter;
+        const Point overlayTip = state.overlayGeometry.tipCenter;
+        const int32_t overlayBaseRadius = style.overlay.baseHalfWidth;
+        const int32_t overlayTipRadius = style.overlay.tipHalfWidth;
+        bounds = UnionRect(
+            bounds, {std::min(overlayBase.x - overlayBaseRadius, overlayTip.x - overlayTipRadius),
+                     std::min(overlayBase.y - overlayBaseRadius, overlayTip.y - overlayTipRadius),
+                     std::max(overlayBase.x + overlayBaseRadius, overlayTip.x + overlayTipRadius),
+                     std::max(overlayBase.y + overlayBaseRadius, overlayTip.y + overlayTipRadius)});
+    }
     if (scale != 1) {
         // Smoothed edges reach a little beyond the exact outline.
         const int32_t marginX = ScaleForDpi(1, DpiAxis::Horizontal);

@@ -4,6 +4,7 @@
 #include "platform/pixel_format.h"
 
 #include <array>
+#include <cstring>
 #include <type_traits>
 
 namespace mv {
@@ -36,6 +37,27 @@ QRgb Blend888(QRgb source, QRgb target, uint32_t alpha) {
                 channel(qBlue(source), qBlue(target)));
 }
 
+// One row of a 16-bit source over a 16-bit target. Under the hands' shadows most of the source
+// is a copy of the target, so four pixels are compared at once and skipped when all are equal.
+void BlendRow555(uint16_t* out, const uint16_t* in, int32_t count, const ChannelMix5& mix) {
+    constexpr uint64_t kPixelBits = 0x7FFF7FFF7FFF7FFFull;
+    int32_t x = 0;
+    for (; x + 4 <= count; x += 4) {
+        uint64_t source;
+        uint64_t target;
+        std::memcpy(&source, in + x, sizeof(source));
+        std::memcpy(&target, out + x, sizeof(target));
+        if ((source ^ (target & kPixelBits)) == 0)
+            continue;
+        for (int32_t i = x; i < x + 4; ++i)
+            if (in[i] != (out[i] & 0x7FFF))
+                out[i] = Blend555(in[i] & 0x7FFF, out[i], mix);
+    }
+    for (; x < count; ++x)
+        if (in[x] != (out[x] & 0x7FFF))
+            out[x] = Blend555(in[x] & 0x7FFF, out[x], mix);
+}
+
 // Whether the source pixel is what the target pixel becomes in the source's format.
 template <typename From, typename To>
 bool SourceIsTarget(typename From::Pixel source, typename To::Pixel target) {
@@ -61,6 +83,11 @@ void BlendConstantAlpha(QImage& target, Point destination, const QImage& source,
             for (int32_t y = part.top; y < part.bottom; ++y) {
                 auto* out = PixelRow<To>(target, y);
                 const auto* read = PixelRow<From>(in, y + shiftY) + shiftX;
+                if constexpr (std::is_same_v<From, Rgb555Pixels> &&
+                              std::is_same_v<To, Rgb555Pixels>) {
+                    BlendRow555(out + part.left, read + part.left, part.Width(), mix);
+                    continue;
+                }
                 for (int32_t x = part.left; x < part.right; ++x) {
                     if (SourceIsTarget<From, To>(read[x], out[x]))
                         continue;

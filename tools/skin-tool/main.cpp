@@ -2,8 +2,10 @@
 #include "platform/screen.h"
 #include "tools/skin-tool/skin_commands.h"
 #include "tools/skin-tool/skin_info.h"
+#include "tools/skin-tool/skin_render.h"
 
 #include <QGuiApplication>
+#include <QImageWriter>
 #include <QJsonDocument>
 #include <QStringList>
 #include <cstdio>
@@ -18,12 +20,18 @@ constexpr char kUsage[] =
     "usage: marovellastrine-skin info SKIN [--smooth-shapes] [--shadow] [--dpi N]\n"
     "       marovellastrine-skin pack MANIFEST -o SKIN\n"
     "       marovellastrine-skin unpack SKIN DIR\n"
+    "       marovellastrine-skin render SKIN --size WxH --time HH:MM:SS[.mmm] [--smooth-shapes]\n"
+    "                [--shadow] [--smooth-motion] [--gps] [--dpi N] [--then HH:MM:SS[.mmm]]...\n"
+    "                --out FILE.png\n"
     "\n"
     "info    loads SKIN as the clock does (by default without smooth shapes and shadow, at\n"
     "        96 dpi) and prints what it found as one JSON object; exit 1 if it is refused\n"
     "pack    builds SKIN from a manifest that names the pictures and gives every parameter\n"
     "unpack  writes the manifest and the pictures of SKIN into DIR; packing them again gives\n"
-    "        the same bytes\n";
+    "        the same bytes\n"
+    "render  draws SKIN as the clock does in a window of WxH device pixels: a full frame at\n"
+    "        --time, then a partial frame at each --then (--gps: the times come from a GPS\n"
+    "        receiver with a fix); writes the picture as an 8-bit RGB PNG\n";
 
 int Usage(const char* problem) {
     std::fprintf(stderr, "marovellastrine-skin: %s\n%s", problem, kUsage);
@@ -92,6 +100,22 @@ int RunUnpack(const QStringList& args) {
     return mv::UnpackSkin(args[0], args[1], error) ? kExitOk : Fail(error);
 }
 
+int RunRender(const QStringList& args) {
+    mv::RenderRequest request;
+    QString problem;
+    if (!mv::ParseRenderArguments(args, request, problem))
+        return Usage(qPrintable(problem));
+    mv::OverrideScreenDpi(request.dpi, request.dpi); // before the loader reads the resolution
+    QImage picture;
+    QString error;
+    if (!mv::RenderSkin(request, picture, error))
+        return Fail(QStringLiteral("%1: %2").arg(request.skinPath, error));
+    QImageWriter writer(request.output, "png");
+    if (!writer.write(picture))
+        return Fail(QStringLiteral("%1: %2").arg(request.output, writer.errorString()));
+    return kExitOk;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -115,5 +139,7 @@ int main(int argc, char** argv) {
         return RunPack(args);
     if (command == QLatin1String("unpack"))
         return RunUnpack(args);
+    if (command == QLatin1String("render"))
+        return RunRender(args);
     return Usage("unknown command");
 }

@@ -1,0 +1,117 @@
+// Frames of the clock face with the default skins: a full frame, and the partial frame of a
+// second-hand tick, at 240 x 320 and 480 x 640 in the four drawing modes.
+#include "app/app_state.h"
+#include "clock/frame.h"
+#include "platform/screen.h"
+#include "skin/skin_loader.h"
+
+#include <QGuiApplication>
+#include <algorithm>
+#include <benchmark/benchmark.h>
+#include <chrono>
+#include <memory>
+#include <numbers>
+#include <vector>
+
+namespace {
+
+struct Mode {
+    const char* name;
+    bool smoothShapes;
+    bool shadow;
+};
+constexpr Mode kModes[] = {
+    {"plain", false, false},
+    {"smooth", true, false},
+    {"shadow", false, true},
+    {"smooth+shadow", true, true},
+};
+
+struct Window {
+    int skin;
+    int32_t width;
+    int32_t height;
+};
+constexpr Window kWindows[] = {{240, 240, 320}, {480, 480, 640}};
+
+constexpr double kDegree = std::numbers::pi / 180.0;
+
+// A face at 10:08:00 with its full frame drawn; null when the skin is missing.
+std::unique_ptr<mv::AppState> MakeFace(const Window& window, const Mode& mode) {
+    auto state = std::make_unique<mv::AppState>();
+    state->settings.AntiAliased = mode.smoothShapes;
+    state->settings.Shadow = mode.shadow;
+    const QString path = QStringLiteral(MV_BUILD_DATA_DIR "/skins/default_%1.scs").arg(window.skin);
+    if (!mv::LoadSkin(path, state->settings, state->skin, state->handRenderer))
+        return nullptr;
+    state->handRenderer.hands[0].angle = 304.0 * kDegree;
+    state->handRenderer.hands[1].angle = 48.0 * kDegree;
+    mv::ResizeBackBuffer(*state, window.width, window.height);
+    return state;
+}
+
+void FullFrame(benchmark::State& bench, Window window, Mode mode) {
+    const auto face = MakeFace(window, mode);
+    if (!face) {
+        bench.SkipWithError("default skin missing: build the default_skins target");
+        return;
+    }
+    for (auto _ : bench) {
+        mv::DrawFullFrame(*face);
+        benchmark::ClobberMemory();
+    }
+}
+
+// The second hand goes round in 6-degree ticks, so every position of the dial is measured.
+void SecondHandTick(benchmark::State& bench, Window window, Mode mode) {
+    const auto face = MakeFace(window, mode);
+    if (!face) {
+        bench.SkipWithError("default skin missing: build the default_skins target");
+        return;
+    }
+    int second = 0;
+    std::vector<double> ticks;
+    for (auto _ : bench) {
+        second = (second + 1) % 60;
+        face->handRenderer.hands[2].angle = 6.0 * second * kDegree;
+        const auto start = std::chrono::steady_clock::now();
+        mv::DrawPartialFrame(*face, mv::PendingAngles{}); // no time read: only the second moved
+        benchmark::ClobberMemory();
+        ticks.push_back(
+            std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start)
+                .count());
+    }
+    // Positions differ a lot (a hand along an axis has a thin dirty rectangle), so the median
+    // tick says more than the mean.
+    std::nth_element(ticks.begin(), ticks.begin() + ptrdiff_t(ticks.size() / 2), ticks.end());
+    if (!ticks.empty())
+        bench.counters["median_us"] = ticks[ticks.size() / 2];
+}
+
+void RegisterFrames() {
+    for (const Window& window : kWindows) {
+        for (const Mode& mode : kModes) {
+            const std::string suffix = "/" + std::to_string(window.width) + "x" +
+                                       std::to_string(window.height) + "/" + mode.name;
+            benchmark::RegisterBenchmark(("BM_FullFrame" + suffix).c_str(), FullFrame, window, mode)
+                ->Unit(benchmark::kMicrosecond);
+            benchmark::RegisterBenchmark(("BM_SecondHandTick" + suffix).c_str(), SecondHandTick,
+                                         window, mode)
+                ->Unit(benchmark::kMicrosecond)
+                ->Iterations(3000);
+        }
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    mv::OverrideScreenDpi(96, 96);
+    RegisterFrames();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,22 @@
+#pragma once
+// The window area that shows the clock face: it paints only from the back buffer; the frames
+// decide what is drawn and what is repainted.
+
+#include "app/app_state.h"
+
+#include <QWidget>
+
+namespace mv {
+
+class ClockFaceWidget : public QWidget {
+public:
+    explicit ClockFaceWidget(AppState& state, QWidget* parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    AppState& state_;
+};
+
+} // namespace mv

@@ -1,0 +1,73 @@
+#include "clock/frame_compose.h"
+
+#include "clock/hand_raster.h"
+#include "platform/draw_blend.h"
+#include "platform/draw_copy.h"
+#include "platform/draw_scale.h"
+
+namespace mv {
+
+namespace {
+
+const QRegion* ClipOf(const DrawSurface& surface) {
+    return surface.clip ? &*surface.clip : nullptr;
+}
+
+Point TopLeft(const Rect& rect) {
+    return {rect.left, rect.top};
+}
+
+// Copies part of the face image, leaving out the key colour.
+void CopyFacePart(const Skin& skin, DrawSurface& target, const Rect& sourceRect,
+                  const Rect& screenRect) {
+    CopyKeyed(target.bitmap, TopLeft(screenRect), skin.faceImage.keyed, sourceRect, ClipOf(target));
+}
+
+// Darkens the target under the hands' shadows: the target's part is copied into the shadow
+// surface, the shadows are filled black there, and the result is blended back with the skin's
+// opacity, which leaves the pixels outside the shadows exactly as they were.
+void DrawShadows(AppState& state, const Rect& dirty, const Rect& area) {
+    HandRenderer& renderer = state.handRenderer;
+    DrawSurface& shadow = renderer.shadowSurface;
+    const bool smooth = SmoothMode(renderer);
+    DrawSurface& target = smooth ? renderer.supersampleSurface : state.backBuffer;
+    const Rect targetPart = smooth ? area : dirty;
+    CopyPixels(shadow.bitmap, TopLeft(area), target.bitmap, targetPart, ClipOf(shadow));
+    DrawHandsPass(state.skin, renderer, shadow, SurfaceScale(renderer), HandPass::Shadow,
+                  state.skin.hubShadowOffset);
+    const auto opacity = uint8_t(uint16_t(state.skin.shadowAlpha) & 0xFF);
+    BlendConstantAlpha(target.bitmap, TopLeft(targetPart), shadow.bitmap, area, opacity,
+                       ClipOf(target));
+}
+
+} // namespace
+
+void Compose(AppState& state, const Rect& dirty, const std::optional<QRegion>& handsClip) {
+    const Skin& skin = state.skin;
+    HandRenderer& renderer = state.handRenderer;
+    DrawSurface& backBuffer = state.backBuffer;
+
+    CopyFacePart(skin, backBuffer, skin.faceRect, state.dialScreenRect);
+    if (state.gpsTimeValid)
+        CopyFacePart(skin, backBuffer, skin.gpsIndicatorRect, state.gpsIndicatorScreenRect);
+    if (handsClip)
+        backBuffer.clip = *handsClip;
+
+    const bool smooth = SmoothMode(renderer);
+    const Rect area = ToSurfaceRect(renderer, dirty);
+    if (smooth)
+        ScaleCopy2x(renderer.supersampleSurface.bitmap, TopLeft(area), backBuffer.bitmap, dirty,
+                    ClipOf(renderer.supersampleSurface));
+    if (ShadowMode(renderer))
+        DrawShadows(state, dirty, area);
+
+    DrawSurface& target = smooth ? renderer.supersampleSurface : backBuffer;
+    DrawHandsPass(skin, renderer, target, SurfaceScale(renderer), HandPass::Hands, 0);
+    if (smooth)
+        Downsample2x2(renderer, backBuffer, dirty);
+
+    // The hub covers the hands' ends at the pivot.
+    CopyFacePart(skin, backBuffer, skin.hubRect, state.hubScreenRect);
+}
+
+} // namespace mv

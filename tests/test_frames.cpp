@@ -1,0 +1,307 @@
+// Full and partial frames of the clock face: a run of partial frames leaves exactly the picture
+// that one full frame draws, every pixel a pass changes is repainted, and passes are split as the
+// hands move.
+#include "clock/clock_face_widget.h"
+#include "clock/display_time.h"
+#include "clock/frame.h"
+#include "platform/device_clock.h"
+#include "platform/screen.h"
+#include "skin/skin_loader.h"
+#include "test_env.h"
+#include "tools/skin-tool/skin_render.h"
+
+#include <QImageReader>
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace mv {
+namespace {
+
+QString DefaultSkin(int size) {
+    return QStringLiteral(MV_BUILD_DATA_DIR "/skins/default_%1.scs").arg(size);
+}
+
+struct Mode {
+    const char* name;
+    bool smoothShapes;
+    bool shadow;
+};
+constexpr Mode kModes[] = {
+    {"plain", false, false},
+    {"smooth", true, false},
+    {"shadow", false, true},
+    {"smooth+shadow", true, true},
+};
+
+CalendarTime At(const char* text) {
+    CalendarTime time;
+    EXPECT_TRUE(ParseClockTime(QString::fromLatin1(text), time)) << text;
+    return time;
+}
+
+// A clock face with a loaded skin whose window is a recorder.
+struct Face {
+    std::unique_ptr<AppState> state = std::make_unique<AppState>();
+    PaintRecorder recorder;
+
+    Face(const QString& skin, const Mode& mode, int32_t width, int32_t height) {
+        OverrideScreenDpi(96, 96); // the resolution is read once; every test sees 96 dpi
+        state->settings.AntiAliased = mode.smoothShapes;
+        state->settings.Shadow = mode.shadow;
+        state->settings.Smooth = 0;
+        EXPECT_TRUE(LoadSkin(skin, state->settings, state->skin, state->handRenderer))
+            << LastSkinError();
+        state->windowPaint.recorder = &recorder;
+        ResizeBackBuffer(*state, width, height);
+    }
+    ~Face() {
+        ReleaseDrawSurface(state->backBuffer);
+        ReleaseSkin(state->skin, state->handRenderer);
+        UseSystemClock();
+    }
+    const QImage& Picture() const { return state->backBuffer.bitmap; }
+
+    // A full frame at the time the device clock (or the receiver) shows.
+    void DrawFullFrameAt(const CalendarTime& time, bool gps) {
+        ASSERT_TRUE(ShowTimeOnDeviceClock(*state, time, gps));
+        ComputeDisplayTime(*state);
+        DrawFullFrame(*state);
+    }
+};
+
+// The pixels that differ between two pictures of the same size and format.
+QRegion ChangedPixels(const QImage& before, const QImage& after) {
+    QRegion changed;
+    const int bytes = before.depth() / 8;
+    for (int y = 0; y < before.height(); ++y) {
+        const uchar* a = before.constScanLine(y);
+        const uchar* b = after.constScanLine(y);
+        for (int x = 0; x < before.width(); ++x)
+            if (std::memcmp(a + x * bytes, b + x * bytes, size_t(bytes)) != 0)
+                changed += QRect(x, y, 1, 1);
+    }
+    return changed;
+}
+
+struct Tick {
+    const char* time;
+    bool gps;
+    int passesWholeDegree; // plain and shadow: minute every 10 s, hour every 2 min
+    int passesHalfDegree;  // smooth shapes: minute every 5 s, hour every minute
+};
+// Seconds, a minute and hour change, the GPS time turning usable and unusable, a tick that moves
+// nothing, hands that move together with the indicator.
+constexpr Tick kTicks[] = {
+    {"10:59:59", false, 1, 1}, {"11:00:00", false, 3, 3}, {"11:00:01", true, 1, 1},
+    {"11:00:02", false, 1, 1}, {"11:00:02", false, 0, 0}, {"11:00:05", false, 1, 2},
+    {"11:00:10", false, 2, 2}, {"11:01:00", true, 1, 1},  {"11:02:01", true, 3, 3},
+};
+
+struct Window {
+    int skin;
+    int32_t width;
+    int32_t height;
+};
+constexpr Window kWindows[] = {{240, 240, 320}, {320, 320, 480}, {480, 480, 640}, {240, 239, 321}};
+
+TEST(Frames, PartialFramesLeaveThePictureOfAFullFrameAndRepaintEveryChange) {
+    for (const Window& window : kWindows) {
+        for (const Mode& mode : kModes) {
+            SCOPED_TRACE(testing::Message() << "default_" << window.skin << " at " << window.width
+                                            << "x" << window.height << ", " << mode.name);
+            Face face(DefaultSkin(window.skin), mode, window.width, window.height);
+            Face reference(DefaultSkin(window.skin), mode, window.width, window.height);
+            face.DrawFullFrameAt(At("10:59:58"), false);
+
+            QImage shown = face.Picture().copy();
+            face.recorder.onInvalidate = [&](const QRegion& region) {
+                const QImage now = face.Picture().copy();
+                const QRegion outside = ChangedPixels(shown, now) - region;
+                EXPECT_TRUE(outside.isEmpty())
+                    << "changed but not repainted, first at (" << outside.boundingRect().x() << ", "
+                    << outside.boundingRect().y() << ")";
+                shown = now;
+            };
+            for (const Tick& tick : kTicks) {
+                SCOPED_TRACE(tick.time);
+                face.recorder.invalidations.clear();
+                face.recorder.paintsNow = 0;
+                ASSERT_TRUE(ShowTimeOnDeviceClock(*face.state, At(tick.time), tick.gps));
+                DrawPartialFrame(*face.state);
+
+                const int passes =
+                    mode.smoothShapes ? tick.passesHalfDegree : tick.passesWholeDegree;
+                EXPECT_EQ(int(face.recorder.invalidations.size()), passes);
+                EXPECT_EQ(face.recorder.paintsNow, std::max(passes - 1, 0));
+                EXPECT_EQ(face.state->gpsIndicatorDrawn, tick.gps);
+                for (const HandState& hand : face.state->handRenderer.hands)
+                    EXPECT_EQ(hand.drawnAngle, hand.angle);
+
+                reference.DrawFullFrameAt(At(tick.time), tick.gps);
+                const QRegion wrong = ChangedPixels(reference.Picture(), face.Picture());
+                EXPECT_TRUE(wrong.isEmpty())
+                    << wrong.rectCount() << " rectangles differ from a full frame, within ("
+                    << wrong.boundingRect().x() << ", " << wrong.boundingRect().y() << ", "
+                    << wrong.boundingRect().width() << " x " << wrong.boundingRect().height()
+                    << ")";
+            }
+        }
+    }
+}
+
+TEST(Frames, PendingAnglesMoveOnlyTheDeferredHands) {
+    Face face(DefaultSkin(240), kModes[0], 240, 320);
+    face.DrawFullFrameAt(At("10:00:00"), false);
+    HandRenderer& renderer = face.state->handRenderer;
+    const double second = renderer.hands[2].angle;
+    const QImage before = face.Picture().copy();
+    face.recorder.invalidations.clear();
+
+    // The minute hand alone: one pass; the second hand stays; nothing is left pending.
+    DrawPartialFrame(*face.state, PendingAngles{kNoPendingAngle, 1.0});
+    EXPECT_EQ(renderer.hands[1].drawnAngle, 1.0);
+    EXPECT_EQ(renderer.hands[2].drawnAngle, second);
+    ASSERT_EQ(face.recorder.invalidations.size(), 1u);
+    EXPECT_EQ(face.recorder.paintsNow, 0);
+    EXPECT_FALSE(ChangedPixels(before, face.Picture()).isEmpty());
+
+    // Both pending: two passes, the minute hand first.
+    DrawPartialFrame(*face.state, PendingAngles{2.0, 2.0});
+    EXPECT_EQ(renderer.hands[0].drawnAngle, 2.0);
+    EXPECT_EQ(renderer.hands[1].drawnAngle, 2.0);
+    EXPECT_EQ(face.recorder.invalidations.size(), 3u);
+    EXPECT_EQ(face.recorder.paintsNow, 1);
+}
+
+TEST(Frames, WorkSquareAndSurfacesFollowThePivot) {
+    // At 96 dpi the default 240 skin's second hand reaches 98 + 1 and the margin adds 1; a shadow
+    // offset of 5 makes the shadows reach 105. The dial is centred: the pivot is (120, 160).
+    Face face(DefaultSkin(240), kModes[3], 240, 320);
+    Skin& skin = face.state->skin;
+    HandRenderer& renderer = face.state->handRenderer;
+    skin.hands[2].shadowOffset = 5;
+    ReleaseHandRenderer(renderer);
+    PrepareHandRenderer(skin, renderer, true);
+    ASSERT_EQ(renderer.handReach, 100);
+    ASSERT_EQ(renderer.shadowReach, 105);
+    RebuildBackBuffer(*face.state);
+
+    EXPECT_EQ(renderer.workRect, (Rect{20, 60, 225, 265}));
+    EXPECT_EQ(renderer.supersampleSurface.width, 410);
+    EXPECT_EQ(renderer.supersampleSurface.height, 410);
+    EXPECT_EQ(face.state->backBuffer.bitmap.format(), QImage::Format_RGB555);
+    EXPECT_NE(face.state->backBuffer.pixels, nullptr);
+    // A hand with its base on the pivot: the surface pivot is (200, 200).
+    skin.hands[1].main.baseDistance = 0;
+    DrawFullFrame(*face.state);
+    EXPECT_EQ(renderer.hands[1].mainGeometry.surfaceBaseCenter, (Point{200, 200}));
+}
+
+TEST(Frames, ResizeRecreatesTheBackBufferOnlyForANewSize) {
+    Face face(DefaultSkin(240), kModes[1], 240, 320);
+    const uchar* bits = face.Picture().constBits();
+    face.recorder.invalidations.clear();
+
+    ResizeBackBuffer(*face.state, 240, 320);
+    EXPECT_EQ(face.Picture().constBits(), bits);
+    EXPECT_TRUE(face.recorder.invalidations.empty());
+
+    for (const auto& [width, height] : {std::pair{240, 321}, std::pair{241, 321}}) {
+        ResizeBackBuffer(*face.state, width, height);
+        EXPECT_EQ(face.Picture().size(), QSize(width, height));
+        ASSERT_FALSE(face.recorder.invalidations.empty());
+        EXPECT_EQ(face.recorder.invalidations.back(), QRegion(0, 0, width, height));
+    }
+}
+
+TEST(Frames, TheBackBufferFormatFollowsTheModeOnRebuild) {
+    Face face(DefaultSkin(320), kModes[0], 320, 480);
+    EXPECT_EQ(face.Picture().format(), QImage::Format_RGB32);
+    EXPECT_EQ(face.state->backBuffer.pixels, nullptr);
+
+    // Smooth shapes switched on: the skin is loaded again, then the back buffer rebuilt.
+    face.state->settings.AntiAliased = 1;
+    ASSERT_TRUE(LoadSkin(DefaultSkin(320), face.state->settings, face.state->skin,
+                         face.state->handRenderer));
+    RebuildBackBuffer(*face.state);
+    EXPECT_EQ(face.Picture().format(), QImage::Format_RGB555);
+    Face smooth(DefaultSkin(320), kModes[1], 320, 480);
+    EXPECT_EQ(face.Picture(), smooth.Picture());
+}
+
+TEST(Frames, AShadowOpacityWithZeroLowBitsChangesNothing) {
+    for (const bool smoothShapes : {false, true}) {
+        SCOPED_TRACE(smoothShapes ? "smooth" : "plain");
+        Face withShadow(DefaultSkin(240), {"shadow", smoothShapes, true}, 240, 320);
+        Face without(DefaultSkin(240), {"none", smoothShapes, false}, 240, 320);
+        withShadow.state->skin.shadowAlpha = 256;
+        withShadow.DrawFullFrameAt(At("04:37:21"), false);
+        without.DrawFullFrameAt(At("04:37:21"), false);
+        EXPECT_NE(withShadow.state->handRenderer.shadowSurface.pixels, nullptr);
+        EXPECT_EQ(withShadow.Picture(), without.Picture());
+    }
+}
+
+TEST(Frames, TheWidgetShowsTheBackBufferAndForcedPaintsReachIt) {
+    Face face(DefaultSkin(240), kModes[3], 240, 320);
+    ClockFaceWidget widget(*face.state);
+    widget.resize(240, 320);
+    face.state->windowPaint.widget = &widget;
+    face.DrawFullFrameAt(At("08:15:30"), false);
+    ASSERT_TRUE(ShowTimeOnDeviceClock(*face.state, At("08:16:00"), false));
+    DrawPartialFrame(*face.state); // three passes, two of them painted at once
+    EXPECT_EQ(face.recorder.paintsNow, 2);
+    const QImage shown = widget.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(shown, face.Picture().convertToFormat(QImage::Format_RGB32));
+}
+
+TEST(Frames, RenderWritesFiveBitChannelsAsEightBits) {
+    QImage backBuffer(2, 1, QImage::Format_RGB555);
+    auto* pixels = reinterpret_cast<uint16_t*>(backBuffer.scanLine(0));
+    pixels[0] = 0x7FFF;                          // 31, 31, 31
+    pixels[1] = uint16_t(1 << 10 | 16 << 5 | 0); // 1, 16, 0
+    const QImage rgb = BackBufferToRgb888(backBuffer);
+    ASSERT_EQ(rgb.format(), QImage::Format_RGB888);
+    EXPECT_EQ(rgb.pixel(0, 0), qRgb(255, 255, 255));
+    EXPECT_EQ(rgb.pixel(1, 0), qRgb(8, 132, 0));
+}
+
+TEST(Frames, RenderToolExitCodes) {
+    QTemporaryDir folder;
+    const QString out = folder.filePath("face.png");
+    const QString skin = DefaultSkin(240);
+    const struct {
+        QStringList args;
+        int exitCode;
+    } cases[] = {
+        {{skin, "--size", "241x321", "--time", "10:00:00.500", "--smooth-shapes", "--shadow",
+          "--gps", "--then", "10:00:01", "--out", out},
+         0},
+        {{skin, "--size", "240x320", "--out", out}, 2},                       // no time
+        {{skin, "--size", "240x320", "--time", "10:61:00", "--out", out}, 2}, // no such time
+        {{folder.filePath("missing.scs"), "--size", "240x320", "--time", "10:00:00", "--out", out},
+         1},
+        {{skin, "--size", "240x320", "--time", "10:00:00", "--out", folder.filePath("no/x.png")},
+         1},
+    };
+    for (const auto& c : cases) {
+        QProcess tool;
+        tool.start(QStringLiteral(MV_BIN_DIR "/marovellastrine-skin"),
+                   QStringList{"render"} + c.args);
+        ASSERT_TRUE(tool.waitForFinished(30000));
+        EXPECT_EQ(tool.exitCode(), c.exitCode) << c.args.join(' ').toStdString();
+    }
+    EXPECT_EQ(QImageReader(out).size(), QSize(241, 321));
+    // The PNG header: bit depth 8, colour type 2 (RGB, no alpha).
+    const QByteArray png = test::ReadAll(out);
+    ASSERT_GE(png.size(), 26);
+    EXPECT_EQ(png[24], 8);
+    EXPECT_EQ(png[25], 2);
+}
+
+} // namespace
+} // namespace mv

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Draws docs/gallery.png: the three default skins in windows of 240 x 320, 320 x 480 and
+# 480 x 640, plain (top row) and with smooth shapes and shadow (bottom row), each rendered by
+# `marovellastrine-skin render` through the clock's own frames. Needs ImageMagick's montage.
+# Usage: tools/make-gallery.sh [BUILD_DIR]   (default: build)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+tool=$build/bin/marovellastrine-skin
+skins=$build/share/marovellastrine/skins
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$work
+
+# A full frame at 10:09:34, then the partial frames of two ticks with a GPS fix: the indicator
+# shows and the second hand has moved on as it does on the clock.
+images=()
+for mode in plain smooth; do
+  for size in 240x320 320x480 480x640; do
+    skin=$skins/default_${size%%x*}.scs
+    options=()
+    label=plain
+    if [ "$mode" = smooth ]; then options=(--smooth-shapes --shadow); label="smooth + shadow"; fi
+    out=$work/${mode}_$size.png
+    "$tool" render "$skin" --size "$size" --time 10:09:34 --gps --then 10:09:35 \
+      --then 10:09:36 "${options[@]}" --out "$out"
+    images+=(-label "$size, $label" "$out")
+  done
+done
+
+# The labels need a font file that ImageMagick can find by itself or through fontconfig.
+font=()
+if command -v fc-match >/dev/null; then font=(-font "$(fc-match -f '%{file}' sans)"); fi
+montage "${images[@]}" -tile 3x2 -geometry +12+12 -gravity north -background '#d8d8d8' \
+  "${font[@]}" -pointsize 14 -depth 8 docs/gallery.png
+echo "wrote docs/gallery.png"
