@@ -37,6 +37,7 @@ struct AppState {
     // that second (0xFFFF, which no second takes, until the first smooth frame).
     uint32_t secondStartTick = 0;
     uint16_t lastSecond = 0xFFFF;
+    uint16_t secondStartMilliseconds = 0; // the milliseconds the time had at that first frame
 
     // GPS: the reader's state and the copies of the driver's last records. The worker thread
     // writes the copies under gpsLock; everything else belongs to the main thread.

@@ -30,6 +30,13 @@ void WaitForNextLocalSecond() {
         SleepMilliseconds(kPollIntervalMs);
 }
 
+// After a pause of the clock (a dialog, a skin load, a restarted timer) the next smooth frame
+// takes a fresh base. Otherwise a first frame that happens to show the same second field as the
+// last one, minutes later, would add the whole pause (or, after a restart, the raw tick count).
+void ForgetSecondStart(AppState& state) {
+    state.lastSecond = 0xFFFF;
+}
+
 } // namespace
 
 void ComputeDisplayTime(AppState& state) {
@@ -42,7 +49,13 @@ void ComputeDisplayTime(AppState& state) {
         if (displayTime.second != state.lastSecond) {
             state.secondStartTick = now;
             state.lastSecond = displayTime.second;
+            state.secondStartMilliseconds = displayTime.milliseconds;
         }
+        // The glide is measured from the milliseconds the time had when this second was first
+        // shown. A clock that carries its own milliseconds (the system clock does) would
+        // otherwise count them twice and run the second hand up to twice as fast.
+        count -= (int64_t(displayTime.milliseconds) - state.secondStartMilliseconds) *
+                 kUnitsPerMillisecond;
         const uint32_t elapsed = now - state.secondStartTick;
         // 32-bit on purpose: the offset wraps after 429 496 ms without a new second.
         const uint32_t elapsedUnits = elapsed * uint32_t(kUnitsPerMillisecond);
@@ -62,12 +75,14 @@ void RestartClockTimer(AppState& state) {
     if (state.settings.Smooth != 0)
         WaitForNextLocalSecond();
     state.secondStartTick = 0;
+    ForgetSecondStart(state);
     StopWindowTimer(state.windowTimers, TIMER_CLOCK);
     StartWindowTimer(state.windowTimers, state.mainWindow, TIMER_CLOCK,
                      ClockTimerPeriod(state.settings));
 }
 
 void ResumeClock(AppState& state) {
+    ForgetSecondStart(state);
     StartWindowTimer(state.windowTimers, state.mainWindow, TIMER_CLOCK,
                      ClockTimerPeriod(state.settings));
     PostWindowMessage(state.mainWindow, MSG_REFRESH);

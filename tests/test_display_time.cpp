@@ -226,6 +226,26 @@ TEST_F(DisplayTime, SmoothMotionGlidesOnTicksFromTheExactSecond) {
     EXPECT_EQ(state.lastSecond, 0xFFFF);
 }
 
+// The system clock carries real milliseconds: the face must follow it, not run ahead of it, and
+// a paused clock must not add the pause when it resumes on the same second field.
+TEST_F(DisplayTime, SmoothMotionFollowsAClockWithItsOwnMilliseconds) {
+    state.settings.Smooth = 1;
+    state.handRenderer.smoothMotion = 1;
+    const int64_t start = Count(Date(2024, 1, 15, 12, 0, 15, 50));
+    UseManualClock(start, 1000);
+    for (int frame = 0; frame < 25; ++frame) {
+        ComputeDisplayTime(state);
+        const double trueSeconds = 15.05 + 0.1 * frame;
+        EXPECT_NEAR(Degrees(state.handRenderer.hands[2].angle), 6.0 * trueSeconds, 1e-6) << frame;
+        AdvanceManualClock(100);
+    }
+
+    ResumeClock(state); // no window: the timer and the message go nowhere
+    UseManualClock(start + 60 * kUnitsPerSecond, 1000 + 60'000); // 12:01:15.050
+    ComputeDisplayTime(state);
+    EXPECT_NEAR(Degrees(state.handRenderer.hands[2].angle), 6.0 * 15.05, 1e-6);
+}
+
 // Records the logical timers that fire and the private messages that arrive.
 class Host : public QObject {
 public:
