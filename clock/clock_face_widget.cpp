@@ -15,6 +15,18 @@ ClockFaceWidget::ClockFaceWidget(AppState& state, QWidget* parent)
     setAttribute(Qt::WA_NoSystemBackground);
 }
 
+void ClockFaceWidget::FaceSizeChanged() {
+    // Size notifications that arrive before the clock runs are ignored.
+    if (state_.mainWindow == nullptr)
+        return;
+    const qreal ratio = devicePixelRatioF();
+    ResizeBackBuffer(state_, int32_t(width() * ratio + 0.5), int32_t(height() * ratio + 0.5));
+}
+
+void ClockFaceWidget::resizeEvent(QResizeEvent*) {
+    FaceSizeChanged();
+}
+
 void ClockFaceWidget::paintEvent(QPaintEvent* event) {
     const qreal ratio = devicePixelRatioF();
     const QRect logical = event->rect();

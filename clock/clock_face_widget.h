@@ -12,8 +12,12 @@ class ClockFaceWidget : public QWidget {
 public:
     explicit ClockFaceWidget(AppState& state, QWidget* parent = nullptr);
 
+    // The back buffer follows the widget's size in device pixels, once the clock runs.
+    void FaceSizeChanged();
+
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     AppState& state_;

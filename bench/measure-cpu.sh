@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# What the running clock costs: CPU time of the program and of the X server together, as a
+# percentage of one core, over SECONDS (default 60), under Xvfb at 480 x 640.
+#
+#   bench/measure-cpu.sh [--seconds N] [--smooth-motion on|off] [--xclock]
+#
+# The clock runs with smooth hand shapes and shadow on, smooth motion as asked, in a fresh home.
+# --xclock measures `xclock -analog -render -update 0.1` at 480 x 480 instead, for comparison.
+# Needs a build (./run.sh or ./test.sh made build/bin/marovellastrine).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+seconds=60
+smooth=on
+subject=clock
+while [ $# -gt 0 ]; do
+  case $1 in
+    --seconds) seconds=$2; shift 2 ;;
+    --smooth-motion) smooth=$2; shift 2 ;;
+    --xclock) subject=xclock; shift ;;
+    *) echo "usage: $0 [--seconds N] [--smooth-motion on|off] [--xclock]" >&2; exit 2 ;;
+  esac
+done
+
+program=build/bin/marovellastrine
+[ -x "$program" ] || { echo "error: $program not built" >&2; exit 1; }
+if [ $subject = xclock ] && ! command -v xclock >/dev/null; then
+  echo "error: xclock is not installed (Debian package x11-apps)" >&2; exit 1
+fi
+
+work=$(mktemp -d)
+display=:$((90 + RANDOM % 100))
+pids=()
+cleanup() { for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done; wait 2>/dev/null || true; rm -rf "$work"; }
+trap cleanup EXIT
+
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!; pids+=("$xvfb")
+for _ in $(seq 50); do DISPLAY=$display xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+
+flag() { [ "$1" = on ] && echo 1 || echo 0; }
+mkdir -p "$work/config/tev-platform"
+cat > "$work/config/tev-platform/current-user.store" <<STORE
+[Software\\TEV\\Marovellastrine]
+AntiAliased = dword:0x00000001
+Shadow = dword:0x00000001
+Smooth = dword:0x0000000$(flag "$smooth")
+STORE
+
+if [ $subject = clock ]; then
+  HOME=$work XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data DISPLAY=$display \
+    QT_QPA_PLATFORM=xcb "$program" >"$work/out.log" 2>&1 &
+else
+  DISPLAY=$display xclock -analog -render -update 0.1 -geometry 480x480+0+0 >"$work/out.log" 2>&1 &
+fi
+subject_pid=$!; pids+=("$subject_pid")
+sleep 5 # start-up and first frames are not part of the steady cost
+
+# CPU time in nanoseconds of all threads of a process (the scheduler's own account, finer than
+# the 10 ms ticks of /proc/PID/stat).
+cpu_ns() { cat /proc/"$1"/task/*/schedstat | awk '{ sum += $1 } END { printf "%d", sum }'; }
+kill -0 "$subject_pid" 2>/dev/null || { echo "error: the $subject did not start:" >&2; cat "$work/out.log" >&2; exit 1; }
+start_subject=$(cpu_ns "$subject_pid"); start_x=$(cpu_ns "$xvfb")
+sleep "$seconds"
+end_subject=$(cpu_ns "$subject_pid"); end_x=$(cpu_ns "$xvfb")
+
+awk -v s=$((end_subject - start_subject)) -v x=$((end_x - start_x)) -v hz=1000000000 -v t="$seconds" \
+    -v what="$subject" -v smooth="$smooth" 'BEGIN {
+  printf "%s (smooth motion %s) over %d s: program %.3f%%, X server %.3f%%, together %.3f%% of one core\n",
+         what, smooth, t, 100 * s / hz / t, 100 * x / hz / t, 100 * (s + x) / hz / t }'
