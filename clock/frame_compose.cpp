@@ -20,7 +20,11 @@ Point TopLeft(const Rect& rect) {
 // Copies part of the face image, leaving out the key colour.
 void CopyFacePart(const Skin& skin, DrawSurface& target, const Rect& sourceRect,
                   const Rect& screenRect) {
-    CopyKeyed(target.bitmap, TopLeft(screenRect), skin.faceImage.keyed, sourceRect, ClipOf(target));
+    const SkinImage& face = skin.faceImage;
+    if (target.bitmap.format() == QImage::Format_RGB555 && !face.keyed555.pixels.empty())
+        CopyKeyed(target.bitmap, TopLeft(screenRect), face.keyed555, sourceRect, ClipOf(target));
+    else
+        CopyKeyed(target.bitmap, TopLeft(screenRect), face.keyed, sourceRect, ClipOf(target));
 }
 
 // Darkens the target under the hands' shadows: the target's part is copied into the shadow

@@ -22,7 +22,7 @@ ChannelMix5 MakeChannelMix5(uint32_t alpha) {
     return mix;
 }
 
-uint16_t Blend555(uint16_t source, uint16_t target, const ChannelMix5& mix) {
+uint16_t MixPixel555(uint16_t source, uint16_t target, const ChannelMix5& mix) {
     const auto channel = [&](int shift) {
         return uint16_t(mix[((source >> shift) & 31) * 32 + ((target >> shift) & 31)] << shift);
     };
@@ -37,25 +37,57 @@ QRgb Blend888(QRgb source, QRgb target, uint32_t alpha) {
                 channel(qBlue(source), qBlue(target)));
 }
 
+// Eight 16-bit pixels; the compiler keeps them in one vector register where the processor has
+// them and works on each pixel alone where it doesn't.
+using EightPixels = uint16_t __attribute__((vector_size(16)));
+using EightPixelWords = uint64_t __attribute__((vector_size(16)));
+
+bool AllZero(EightPixels pixels) {
+    const auto words = reinterpret_cast<EightPixelWords>(pixels);
+    return (words[0] | words[1]) == 0;
+}
+
+// Blends 16-bit source pixels over target pixels, each pixel in its own 16-bit lane (bit 15 of
+// either is ignored, and is 0 in the result). Per 5-bit channel v = s x alpha + t x (255 - alpha)
+// stays below 2^13, and v / 255 is (v + 1 + (v >> 8)) >> 8, which is exact for every v below
+// 65535.
+template <typename Pixels>
+Pixels Blend555(Pixels source, Pixels target, uint16_t alpha) {
+    const auto rest = uint16_t(255 - alpha);
+    const auto channel = [&](int shift) {
+        const Pixels v = ((source >> shift) & 31) * alpha + ((target >> shift) & 31) * rest;
+        return Pixels(((v + 1 + (v >> 8)) >> 8) << shift);
+    };
+    return channel(10) | channel(5) | channel(0);
+}
+
 // One row of a 16-bit source over a 16-bit target. Under the hands' shadows most of the source
-// is a copy of the target, so four pixels are compared at once and skipped when all are equal.
-void BlendRow555(uint16_t* out, const uint16_t* in, int32_t count, const ChannelMix5& mix) {
-    constexpr uint64_t kPixelBits = 0x7FFF7FFF7FFF7FFFull;
+// is a copy of the target, so eight pixels are compared at once and skipped when all are equal.
+// Blending a pixel over itself gives the pixel, so eight pixels that differ in part are blended
+// together unless a target pixel has bit 15 set (only a skipped pixel keeps that bit).
+void BlendRow555(uint16_t* out, const uint16_t* in, int32_t count, uint8_t alpha) {
+    const auto blendOne = [&](int32_t i) {
+        if (in[i] != (out[i] & 0x7FFF))
+            out[i] = Blend555<uint16_t>(in[i], out[i], alpha);
+    };
     int32_t x = 0;
-    for (; x + 4 <= count; x += 4) {
-        uint64_t source;
-        uint64_t target;
+    for (; x + 8 <= count; x += 8) {
+        EightPixels source;
+        EightPixels target;
         std::memcpy(&source, in + x, sizeof(source));
         std::memcpy(&target, out + x, sizeof(target));
-        if ((source ^ (target & kPixelBits)) == 0)
+        if (AllZero(source ^ (target & 0x7FFF)))
             continue;
-        for (int32_t i = x; i < x + 4; ++i)
-            if (in[i] != (out[i] & 0x7FFF))
-                out[i] = Blend555(in[i] & 0x7FFF, out[i], mix);
+        if (AllZero(target & 0x8000)) {
+            target = Blend555(source, target, alpha);
+            std::memcpy(out + x, &target, sizeof(target));
+            continue;
+        }
+        for (int32_t i = x; i < x + 8; ++i)
+            blendOne(i);
     }
     for (; x < count; ++x)
-        if (in[x] != (out[x] & 0x7FFF))
-            out[x] = Blend555(in[x] & 0x7FFF, out[x], mix);
+        blendOne(x);
 }
 
 // Whether the source pixel is what the target pixel becomes in the source's format.
@@ -77,22 +109,25 @@ void BlendConstantAlpha(QImage& target, Point destination, const QImage& source,
     const Rect area = CopyDestination(destination, source, sourceRect, 1);
     const int32_t shiftX = sourceRect.left - destination.x;
     const int32_t shiftY = sourceRect.top - destination.y;
-    const ChannelMix5 mix = MakeChannelMix5(alpha);
     WithSourceAndTargetLayouts(source, target, [&]<typename From, typename To>(const QImage& in) {
+        constexpr bool kBoth555 =
+            std::is_same_v<From, Rgb555Pixels> && std::is_same_v<To, Rgb555Pixels>;
+        const ChannelMix5 mix = kBoth555 ? ChannelMix5{} : MakeChannelMix5(alpha);
+        const PixelRows<To, QImage> outRows(target);
+        const PixelRows<From, const QImage> inRows(in);
         ForEachDrawableRect(target, area, clip, [&](const Rect& part) {
             for (int32_t y = part.top; y < part.bottom; ++y) {
-                auto* out = PixelRow<To>(target, y);
-                const auto* read = PixelRow<From>(in, y + shiftY) + shiftX;
-                if constexpr (std::is_same_v<From, Rgb555Pixels> &&
-                              std::is_same_v<To, Rgb555Pixels>) {
-                    BlendRow555(out + part.left, read + part.left, part.Width(), mix);
+                auto* out = outRows[y];
+                const auto* read = inRows[y + shiftY] + shiftX;
+                if constexpr (kBoth555) {
+                    BlendRow555(out + part.left, read + part.left, part.Width(), alpha);
                     continue;
                 }
                 for (int32_t x = part.left; x < part.right; ++x) {
                     if (SourceIsTarget<From, To>(read[x], out[x]))
                         continue;
                     if constexpr (std::is_same_v<To, Rgb555Pixels>)
-                        out[x] = Blend555(ConvertPixel<From, To>(read[x]), out[x], mix);
+                        out[x] = MixPixel555(ConvertPixel<From, To>(read[x]), out[x], mix);
                     else
                         out[x] = To::FromRgb(Blend888(From::ToRgb(read[x]), out[x], alpha));
                 }

@@ -18,6 +18,30 @@ QRgb Over(QRgb source, QRgb target) {
                 qBlue(source) + qBlue(target) * rest / 255);
 }
 
+// Copies count pixels of a prepared keyed row over a 16-bit row, four pixels at a time: rows
+// of the dial are mostly all opaque or all key.
+void CopyKeyedRow555(uint16_t* out, const uint16_t* in, int32_t count) {
+    constexpr uint64_t kLaneBit0 = 0x0001000100010001ull;
+    int32_t x = 0;
+    for (; x + 4 <= count; x += 4) {
+        uint64_t source;
+        std::memcpy(&source, in + x, sizeof(source));
+        const uint64_t keys = (source >> 15) & kLaneBit0;
+        if (keys == kLaneBit0)
+            continue;
+        if (keys != 0) {
+            uint64_t target;
+            std::memcpy(&target, out + x, sizeof(target));
+            const uint64_t keep = keys * 0xFFFF;
+            source = (target & keep) | (source & ~keep);
+        }
+        std::memcpy(out + x, &source, sizeof(source));
+    }
+    for (; x < count; ++x)
+        if (in[x] != kKeyPixel555)
+            out[x] = in[x];
+}
+
 } // namespace
 
 void CopyPixels(QImage& target, Point destination, const QImage& source, const Rect& sourceRect,
@@ -32,9 +56,11 @@ void CopyPixels(QImage& target, Point destination, const QImage& source, const R
     const int32_t shiftY = sourceRect.top - destination.y;
     WithSourceAndTargetLayouts(source, target, [&]<typename From, typename To>(const QImage& in) {
         ForEachDrawableRect(target, area, clip, [&](const Rect& part) {
+            const PixelRows<To, QImage> outRows(target);
+            const PixelRows<From, const QImage> inRows(in);
             for (int32_t y = part.top; y < part.bottom; ++y) {
-                auto* out = PixelRow<To>(target, y) + part.left;
-                const auto* read = PixelRow<From>(in, y + shiftY) + part.left + shiftX;
+                auto* out = outRows[y] + part.left;
+                const auto* read = inRows[y + shiftY] + part.left + shiftX;
                 if constexpr (std::is_same_v<From, To>) {
                     std::memcpy(out, read, size_t(part.Width()) * sizeof(*out));
                 } else {
@@ -59,10 +85,12 @@ void CopyKeyed(QImage& target, Point destination, const QImage& keyed, const Rec
     const int32_t shiftX = sourceRect.left - destination.x;
     const int32_t shiftY = sourceRect.top - destination.y;
     WithTargetLayout(target, [&]<typename To>() {
+        const PixelRows<To, QImage> outRows(target);
+        const PixelRows<Rgb32Pixels, const QImage> inRows(keyed);
         ForEachDrawableRect(target, area, clip, [&](const Rect& part) {
             for (int32_t y = part.top; y < part.bottom; ++y) {
-                auto* out = PixelRow<To>(target, y);
-                const QRgb* read = PixelRow<Rgb32Pixels>(keyed, y + shiftY) + shiftX;
+                auto* out = outRows[y];
+                const QRgb* read = inRows[y + shiftY] + shiftX;
                 for (int32_t x = part.left; x < part.right; ++x) {
                     const QRgb pixel = read[x];
                     const int alpha = qAlpha(pixel);
@@ -73,6 +101,47 @@ void CopyKeyed(QImage& target, Point destination, const QImage& keyed, const Rec
                 }
             }
         });
+    });
+}
+
+KeyedPicture555 MakeKeyedPicture555(const QImage& keyed) {
+    if (keyed.isNull() || keyed.format() != QImage::Format_ARGB32_Premultiplied)
+        return {};
+    KeyedPicture555 picture;
+    picture.width = keyed.width();
+    picture.height = keyed.height();
+    picture.pixels.resize(size_t(picture.width) * size_t(picture.height));
+    const PixelRows<Rgb32Pixels, const QImage> rows(keyed);
+    uint16_t* out = picture.pixels.data();
+    for (int32_t y = 0; y < picture.height; ++y) {
+        const QRgb* row = rows[y];
+        for (int32_t x = 0; x < picture.width; ++x) {
+            const int alpha = qAlpha(row[x]);
+            if (alpha != 0 && alpha != 255)
+                return {}; // drawn over the target: only the 32-bit picture knows how
+            *out++ = alpha == 0 ? kKeyPixel555 : Rgb555Pixels::FromRgb(row[x]);
+        }
+    }
+    return picture;
+}
+
+void CopyKeyed(QImage& target, Point destination, const KeyedPicture555& keyed,
+               const Rect& sourceRect, const QRegion* clip) {
+    if (LayoutOf(target) != PixelLayout::Rgb555)
+        return;
+    const Rect readable = IntersectRect(sourceRect, {0, 0, keyed.width, keyed.height});
+    if (readable.IsEmpty())
+        return;
+    const int32_t shiftX = sourceRect.left - destination.x;
+    const int32_t shiftY = sourceRect.top - destination.y;
+    const Rect area = OffsetRect(readable, -shiftX, -shiftY);
+    const PixelRows<Rgb555Pixels, QImage> outRows(target);
+    ForEachDrawableRect(target, area, clip, [&](const Rect& part) {
+        for (int32_t y = part.top; y < part.bottom; ++y) {
+            const uint16_t* read =
+                keyed.pixels.data() + ptrdiff_t(y + shiftY) * keyed.width + (part.left + shiftX);
+            CopyKeyedRow555(outRows[y] + part.left, read, part.Width());
+        }
     });
 }
 

@@ -13,11 +13,10 @@ namespace {
 template <typename ColorOfRow>
 void FillRows(QImage& target, const Rect& area, const QRegion* clip, ColorOfRow&& colorOfRow) {
     WithTargetLayout(target, [&]<typename Layout>() {
+        const PixelRows<Layout, QImage> rows(target);
         ForEachDrawableRect(target, area, clip, [&](const Rect& part) {
-            for (int32_t y = part.top; y < part.bottom; ++y) {
-                auto* row = PixelRow<Layout>(target, y);
-                std::fill(row + part.left, row + part.right, Layout::FromRgb(colorOfRow(y)));
-            }
+            for (int32_t y = part.top; y < part.bottom; ++y)
+                FillPixels(rows[y] + part.left, part.Width(), Layout::FromRgb(colorOfRow(y)));
         });
     });
 }

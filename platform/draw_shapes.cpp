@@ -17,14 +17,15 @@ void FillSpans(QImage& target, const Rect& bounds, uint32_t color, const QRegion
                SpansOf&& spansOf) {
     WithTargetLayout(target, [&]<typename Layout>() {
         const auto pixel = Layout::FromRgb(RgbOfColor(color));
+        const PixelRows<Layout, QImage> rows(target);
         ForEachDrawableRect(target, bounds, clip, [&](const Rect& part) {
             for (int32_t y = part.top; y < part.bottom; ++y) {
-                auto* row = PixelRow<Layout>(target, y);
+                auto* row = rows[y];
                 spansOf(y, [&](int32_t left, int32_t right) {
                     left = std::max(left, part.left);
                     right = std::min(right, part.right);
                     if (left < right)
-                        std::fill(row + left, row + right, pixel);
+                        FillPixels(row + left, right - left, pixel);
                 });
             }
         });
@@ -33,7 +34,11 @@ void FillSpans(QImage& target, const Rect& bounds, uint32_t color, const QRegion
 
 // The first pixel whose centre lies at or right of x.
 int32_t FirstCentreFrom(double x) {
-    return int32_t(std::ceil(x - 0.5));
+    // ceil(x - 0.5) without a library call: truncation, then up by one where that went down.
+    // x lies between two corners' whole coordinates, so the result fits.
+    const double from = x - 0.5;
+    const auto truncated = int32_t(from);
+    return truncated + (double(truncated) < from ? 1 : 0);
 }
 
 } // namespace
@@ -45,17 +50,31 @@ void FillPolygon(QImage& target, const std::array<Point, 4>& corners, uint32_t c
         bounds = {std::min(bounds.left, p.x), std::min(bounds.top, p.y),
                   std::max(bounds.right, p.x), std::max(bounds.bottom, p.y)};
 
+    // The edges that rows of pixel centres cross: an edge from a to b crosses the centres of
+    // the rows from min(a.y, b.y) to just before max(a.y, b.y), since corners have whole
+    // coordinates and so never meet a row of centres.
+    struct Edge {
+        double x, y, dx, dy; // a, and b - a
+        int32_t firstRow, endRow;
+    };
+    std::array<Edge, 4> edges;
+    size_t edgeCount = 0;
+    for (size_t i = 0; i < corners.size(); ++i) {
+        const Point& a = corners[i];
+        const Point& b = corners[(i + 1) % corners.size()];
+        if (a.y != b.y)
+            edges[edgeCount++] = {double(a.x),       double(a.y),        double(b.x - a.x),
+                                  double(b.y - a.y), std::min(a.y, b.y), std::max(a.y, b.y)};
+    }
+
     FillSpans(target, bounds, color, clip, [&](int32_t y, auto&& fill) {
         const double centreY = y + 0.5;
         std::array<double, 4> crossings;
         size_t count = 0;
-        for (size_t i = 0; i < corners.size(); ++i) {
-            const Point& a = corners[i];
-            const Point& b = corners[(i + 1) % corners.size()];
-            // Corners have whole coordinates, so a row of pixel centres never meets one.
-            if ((a.y < centreY) == (b.y < centreY))
-                continue;
-            crossings[count++] = a.x + (centreY - a.y) * double(b.x - a.x) / double(b.y - a.y);
+        for (size_t i = 0; i < edgeCount; ++i) {
+            const Edge& e = edges[i];
+            if (y >= e.firstRow && y < e.endRow)
+                crossings[count++] = e.x + (centreY - e.y) * e.dx / e.dy;
         }
         // At most four: an insertion sort.
         for (size_t i = 1; i < count; ++i)

@@ -7,7 +7,9 @@
 
 #include <QImage>
 #include <QRgb>
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <type_traits>
 
 namespace mv {
@@ -75,6 +77,43 @@ typename Layout::Pixel* PixelRow(QImage& image, int32_t y) {
 template <typename Layout>
 const typename Layout::Pixel* PixelRow(const QImage& image, int32_t y) {
     return reinterpret_cast<const typename Layout::Pixel*>(image.constScanLine(y));
+}
+
+// The rows of an image, addressed without a library call per row: the hot loops take the pixel
+// pointer once (a writable image is detached from shared storage once, here).
+template <typename Layout, typename Image>
+class PixelRows {
+public:
+    using Pixel = std::conditional_t<std::is_const_v<Image>, const typename Layout::Pixel,
+                                     typename Layout::Pixel>;
+    explicit PixelRows(Image& image) : first_(BitsOf(image)), stride_(image.bytesPerLine()) {}
+    Pixel* operator[](int32_t y) const {
+        return reinterpret_cast<Pixel*>(first_ + ptrdiff_t(y) * stride_);
+    }
+
+private:
+    using Byte = std::conditional_t<std::is_const_v<Image>, const uchar, uchar>;
+    static Byte* BitsOf(Image& image) {
+        if constexpr (std::is_const_v<Image>)
+            return image.constBits();
+        else
+            return image.bits();
+    }
+    Byte* first_;
+    qsizetype stride_;
+};
+
+// Sets count pixels from row on; 16-bit pixels are written four at a time.
+inline void FillPixels(uint16_t* row, int32_t count, uint16_t pixel) {
+    const uint64_t four = pixel * 0x0001000100010001ull;
+    int32_t x = 0;
+    for (; x + 4 <= count; x += 4)
+        std::memcpy(row + x, &four, sizeof(four));
+    for (; x < count; ++x)
+        row[x] = pixel;
+}
+inline void FillPixels(uint32_t* row, int32_t count, uint32_t pixel) {
+    std::fill_n(row, count, pixel);
 }
 
 // Calls draw.template operator()<Layout>() with the target's layout; a target in any other

@@ -2,6 +2,7 @@
 // The loaded skin: the parameter block exactly as a skin file stores it, followed by the two
 // decoded pictures.
 
+#include "platform/draw_copy.h"
 #include "platform/geometry.h"
 
 #include <QImage>
@@ -68,8 +69,9 @@ struct SkinImage {
     QImage bitmap;                      // the decoded picture; null = none
     std::unique_ptr<uint8_t[]> rawData; // the image block's bytes until they are decoded
     uint32_t rawSize = 0;
-    QImage dc;    // prepared source for copies (RGB32); null = none
-    QImage keyed; // face only: dc, alpha 0 exactly on keyColor
+    QImage dc;                // prepared source for copies (RGB32); null = none
+    QImage keyed;             // face only: dc, alpha 0 exactly on keyColor
+    KeyedPicture555 keyed555; // face only: keyed for copies into 16-bit surfaces
     int32_t width = 0;
     int32_t height = 0;
 };

@@ -31,9 +31,11 @@ void PrepareKeyedImage(SkinImage& image, uint32_t keyColor) {
         }
     }
     image.keyed = std::move(keyed);
+    image.keyed555 = MakeKeyedPicture555(image.keyed);
 }
 
 void ReleaseImageContext(SkinImage& image) {
+    image.keyed555 = KeyedPicture555{};
     image.keyed = QImage();
     image.dc = QImage();
 }

@@ -53,7 +53,8 @@ void PrepareHandRenderer(const Skin& skin, HandRenderer& renderer, bool shadowSe
 // Makes `dc` (the bitmap as exact 8-bit RGB), `width` and `height`; nothing when the bitmap is
 // null.
 void PrepareSkinImage(SkinImage& image);
-// Makes `keyed` from `dc`: transparent exactly where the RGB equals keyColor (0x00BBGGRR).
+// Makes `keyed` from `dc`: transparent exactly where the RGB equals keyColor (0x00BBGGRR); and
+// `keyed555`, the same ready for 16-bit surfaces.
 void PrepareKeyedImage(SkinImage& image, uint32_t keyColor);
 void ReleaseImageContext(SkinImage& image);
 void ReleaseSkinImage(SkinImage& image);

@@ -63,6 +63,46 @@ TEST(Drawing, ShapesFillPixelCentresInsideWithoutOutline) {
     }
 }
 
+// Whether the pixel centre (x + 0.5, y + 0.5) lies inside the polygon by the even-odd rule:
+// the row of centres crosses each edge that spans it at a point, and the centre is inside when an
+// odd number of those points lie at or left of it.
+bool CentreInside(const std::array<Point, 4>& corners, int x, int y) {
+    const double centreY = y + 0.5;
+    int crossingsLeft = 0;
+    for (size_t i = 0; i < corners.size(); ++i) {
+        const Point& a = corners[i];
+        const Point& b = corners[(i + 1) % corners.size()];
+        if ((a.y < centreY) == (b.y < centreY))
+            continue;
+        const double crossing = a.x + (centreY - a.y) * double(b.x - a.x) / double(b.y - a.y);
+        if (crossing <= x + 0.5)
+            ++crossingsLeft;
+    }
+    return crossingsLeft % 2 == 1;
+}
+
+TEST(Drawing, PolygonsFillExactlyTheCentresInside) {
+    // Slanted, thin, self-crossing and partly outside the target, as hands at any angle are.
+    std::mt19937 random(18);
+    std::uniform_int_distribution<int> coordinate(-12, 75);
+    for (QImage::Format format : kTargetFormats) {
+        for (int i = 0; i < 60; ++i) {
+            std::array<Point, 4> corners;
+            for (Point& corner : corners)
+                corner = {coordinate(random), coordinate(random)};
+            if (i % 3 == 0)
+                corners[2] = {corners[1].x + 1, corners[1].y + 40}; // a steep edge
+            QImage image(64, 64, format);
+            image.fill(Qt::white);
+            FillPolygon(image, corners, 0x000000, nullptr);
+            for (int y = 0; y < 64; ++y)
+                for (int x = 0; x < 64; ++x)
+                    ASSERT_EQ(image.pixel(x, y) == qRgb(0, 0, 0), CentreInside(corners, x, y))
+                        << "polygon " << i << " at " << x << "," << y;
+        }
+    }
+}
+
 TEST(Drawing, EveryOperationStaysInsideTheClip) {
     const QRegion clip = QRegion(3, 4, 12, 9) + QRegion(20, 18, 15, 30);
     const QImage picture = Noise(64, 64, QImage::Format_RGB555, 7);
@@ -137,6 +177,52 @@ TEST(Drawing, KeyedCopyLeavesKeyPixelsAndCopiesTheRestExactly) {
     }
 }
 
+TEST(Drawing, PreparedKeyedCopyDrawsWhatTheKeyedPictureDraws) {
+    // Runs of key pixels of every length and phase, so that groups of pixels are all key, all
+    // opaque, or mixed.
+    const uint32_t key = MakeColor(0, 255, 0);
+    SkinImage face;
+    face.bitmap = Noise(45, 21, QImage::Format_RGB32, 13);
+    for (int y = 0; y < 21; ++y)
+        for (int x = y % 5; x < 45; x += 3 + y % 7)
+            for (int run = 0; run <= y % 9 && x + run < 45; ++run)
+                face.bitmap.setPixel(x + run, y, RgbOfColor(key));
+    PrepareSkinImage(face);
+    PrepareKeyedImage(face, key);
+    ASSERT_EQ(face.keyed555.pixels.size(), size_t(45 * 21));
+
+    const QRegion clip = QRegion(0, 0, 17, 40) + QRegion(20, 5, 11, 9);
+    const struct {
+        Point destination;
+        Rect sourceRect;
+        const QRegion* clip;
+    } cases[] = {
+        {{0, 0}, {0, 0, 45, 21}, nullptr},   {{3, 2}, {1, 1, 44, 20}, nullptr},
+        {{-5, -3}, {2, 0, 40, 21}, nullptr}, // cut by the target's left and top
+        {{30, 25}, {0, 0, 45, 21}, nullptr}, // cut by the target's right and bottom
+        {{4, 6}, {-3, -2, 50, 30}, nullptr}, // a source rectangle larger than the picture
+        {{1, 1}, {0, 0, 45, 21}, &clip},
+    };
+    const QImage before = Noise(53, 41, QImage::Format_RGB555, 14);
+    for (const auto& c : cases) {
+        QImage expected = before.copy();
+        CopyKeyed(expected, c.destination, face.keyed, c.sourceRect, c.clip);
+        QImage target = before.copy();
+        CopyKeyed(target, c.destination, face.keyed555, c.sourceRect, c.clip);
+        ASSERT_EQ(target, expected) << c.destination.x << "," << c.destination.y;
+    }
+
+    // Only the 16-bit copy knows the prepared picture; partly transparent pictures have none.
+    QImage wide = Noise(10, 10, QImage::Format_RGB32, 15);
+    const QImage wideBefore = wide.copy();
+    CopyKeyed(wide, {0, 0}, face.keyed555, {0, 0, 45, 21}, nullptr);
+    EXPECT_EQ(wide, wideBefore);
+    QImage halfTransparent(4, 4, QImage::Format_ARGB32_Premultiplied);
+    halfTransparent.fill(qRgba(40, 40, 40, 128));
+    EXPECT_TRUE(MakeKeyedPicture555(halfTransparent).pixels.empty());
+    EXPECT_TRUE(MakeKeyedPicture555(QImage()).pixels.empty());
+}
+
 TEST(Drawing, ScaleCopyMakesEachSourcePixelATwoByTwoBlock) {
     const QImage source = Noise(9, 7, QImage::Format_RGB555, 5);
     for (QImage::Format format : kTargetFormats) {
@@ -180,6 +266,43 @@ TEST(Drawing, BlendMixesFiveBitChannels) {
         BlendConstantAlpha(target, {1, 0}, source, {2, 1, 3, 2}, c.alpha, nullptr);
         EXPECT_EQ(reinterpret_cast<const uint16_t*>(target.constScanLine(0))[1], c.expected)
             << "alpha " << int(c.alpha);
+    }
+}
+
+TEST(Drawing, BlendOfSixteenBitPicturesFollowsTheChannelFormulaEverywhere) {
+    // Rows long enough for groups of pixels and a remainder; the source equals the target in
+    // runs, as a copy with shadows filled into it does, and some target pixels have bit 15 set.
+    const int width = 37;
+    const int height = 12;
+    const QImage target0 = Noise(width, height, QImage::Format_RGB555, 16);
+    QImage source = Noise(width, height, QImage::Format_RGB555, 17);
+    QImage target = target0.copy();
+    for (int y = 0; y < height; ++y) {
+        auto* in = reinterpret_cast<uint16_t*>(source.scanLine(y));
+        auto* out = reinterpret_cast<uint16_t*>(target.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            if ((x / (1 + y % 5)) % 3 == 0)
+                in[x] = out[x] & 0x7FFF;
+            if ((x + y) % 29 == 0)
+                out[x] |= 0x8000;
+        }
+    }
+    const auto mix = [](int s, int t, int alpha) { return (s * alpha + t * (255 - alpha)) / 255; };
+    for (int alpha : {1, 64, 96, 128, 200, 254, 255}) {
+        QImage blended = target.copy();
+        BlendConstantAlpha(blended, {0, 0}, source, {0, 0, width, height}, uint8_t(alpha), nullptr);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                const uint16_t s = reinterpret_cast<const uint16_t*>(source.constScanLine(y))[x];
+                const uint16_t t = reinterpret_cast<const uint16_t*>(target.constScanLine(y))[x];
+                uint16_t expected = t;
+                if (s != (t & 0x7FFF))
+                    expected =
+                        Pixel555(mix(s >> 10 & 31, t >> 10 & 31, alpha),
+                                 mix(s >> 5 & 31, t >> 5 & 31, alpha), mix(s & 31, t & 31, alpha));
+                ASSERT_EQ(reinterpret_cast<const uint16_t*>(blended.constScanLine(y))[x], expected)
+                    << x << "," << y << " alpha " << alpha;
+            }
     }
 }
 

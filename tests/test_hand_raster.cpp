@@ -83,6 +83,49 @@ TEST(HandRaster, DownsampleTouchesExactlyTheDirtyPixelsOfOddWidthBackBuffers) {
     }
 }
 
+TEST(HandRaster, DownsampleOfWideRowsAveragesEveryBlock) {
+    // Dirty rectangles of every width from 1 to 13 and every phase, so that rows are averaged in
+    // groups of blocks, pairs and single blocks.
+    HandRenderer renderer;
+    renderer.handReach = 10;
+    renderer.shadowReach = 10;
+    SetPivot(renderer, 12, 11);
+    renderer.supersampleSurface = Surface16(40, 40, 0);
+    std::mt19937 random(21);
+    for (int32_t y = 0; y < 40; ++y)
+        for (int32_t x = 0; x < 40; ++x)
+            PixelAt(renderer.supersampleSurface, x, y) = uint16_t(random() & 0x7FFF);
+    const auto average = [&](int32_t x, int32_t y) {
+        const int32_t u = 2 * (x - renderer.workRect.left);
+        const int32_t v = 2 * (y - renderer.workRect.top);
+        const uint16_t block[] = {
+            PixelAt(renderer.supersampleSurface, u, v),
+            PixelAt(renderer.supersampleSurface, u + 1, v),
+            PixelAt(renderer.supersampleSurface, u, v + 1),
+            PixelAt(renderer.supersampleSurface, u + 1, v + 1),
+        };
+        int sums[3] = {};
+        for (const uint16_t pixel : block)
+            for (int c = 0; c < 3; ++c)
+                sums[c] += pixel >> (5 * c) & 31;
+        return uint16_t((sums[2] / 4) << 10 | (sums[1] / 4) << 5 | sums[0] / 4);
+    };
+    for (int32_t left = 2; left < 6; ++left)
+        for (int32_t width = 1; width <= 13; ++width) {
+            const uint16_t sentinel = Pixel555(1, 2, 3);
+            DrawSurface backBuffer = Surface16(25, 24, sentinel);
+            const Rect dirty{left, 3, left + width, 7};
+            Downsample2x2(renderer, backBuffer, dirty);
+            for (int32_t y = 0; y < 24; ++y)
+                for (int32_t x = 0; x < 25; ++x) {
+                    const bool touched =
+                        x >= dirty.left && x < dirty.right && y >= dirty.top && y < dirty.bottom;
+                    ASSERT_EQ(PixelAt(backBuffer, x, y), touched ? average(x, y) : sentinel)
+                        << x << "," << y << " width " << width;
+                }
+        }
+}
+
 // A hand filled in black into a white 300 x 300 back buffer in window coordinates.
 QImage FillHand(const HandShape& shape, double angle, Rect* bounds = nullptr) {
     HandStyle style{};
