@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test through CTest: once on a normal build,
-# once with AddressSanitizer and UndefinedBehaviorSanitizer. Exits non-zero on any failure.
+# once with AddressSanitizer and UndefinedBehaviorSanitizer, and the GPS tests (label gps) once more
+# under ThreadSanitizer. Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/common.sh
@@ -17,6 +18,15 @@ echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
 mv_build build-asan -DCMAKE_BUILD_TYPE=Debug -DMV_WERROR=ON -DMV_SANITIZE=ON -DMV_BENCH=OFF
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j "$(nproc)" || status=1
+
+echo "== ThreadSanitizer build (the GPS driver and its thread)"
+# Only the gps tests are built: Qt is not instrumented, so the drawing threads of the skin
+# generator (run during a full build) show races that are not there.
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMV_WERROR=ON -DMV_TSAN=ON \
+  -DMV_BENCH=OFF >/dev/null
+cmake --build build-tsan -j "$(nproc)" --target mv_tests_gps
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+  ctest --test-dir build-tsan --output-on-failure -j "$(nproc)" -L gps || status=1
 
 if [ $status -ne 0 ]; then echo "test.sh: FAILED" >&2; else echo "test.sh: all tests passed"; fi
 exit $status
