@@ -42,8 +42,8 @@ flag() { [ "$1" = on ] && echo 1 || echo 0; }
 mkdir -p "$work/config/tev-platform"
 cat > "$work/config/tev-platform/current-user.store" <<STORE
 [Software\\TEV\\Marovellastrine]
-AntiAliased = dword:0x00000001
-Shadow = dword:0x00000001
+AntiAliased = dword:0x0000000${MV_AA:-1}
+Shadow = dword:0x0000000${MV_SHADOW:-1}
 Smooth = dword:0x0000000$(flag "$smooth")
 STORE
 
