@@ -66,5 +66,6 @@ end_subject=$(cpu_ns "$subject_pid"); end_x=$(cpu_ns "$xvfb")
 
 awk -v s=$((end_subject - start_subject)) -v x=$((end_x - start_x)) -v hz=1000000000 -v t="$seconds" \
     -v what="$subject" -v smooth="$smooth" 'BEGIN {
-  printf "%s (smooth motion %s) over %d s: program %.3f%%, X server %.3f%%, together %.3f%% of one core\n",
-         what, smooth, t, 100 * s / hz / t, 100 * x / hz / t, 100 * (s + x) / hz / t }'
+  label = what == "xclock" ? "xclock -update 0.1" : "clock (smooth motion " smooth ")"
+  printf "%s over %d s: program %.3f%%, X server %.3f%%, together %.3f%% of one core\n",
+         label, t, 100 * s / hz / t, 100 * x / hz / t, 100 * (s + x) / hz / t }'
