@@ -25,6 +25,7 @@ ClockWindow::~ClockWindow() {
 }
 
 void ClockWindow::InitClock() {
+    face_->UseDirectPresentation();
     state_.mainWindow = this;
     RestartClockTimer(state_);
     ComputeDisplayTime(state_);
@@ -62,6 +63,7 @@ void ReleaseClock(AppState& state) {
         ReleaseDrawSurface(state.backBuffer);
     ReleaseSkin(state.skin, state.handRenderer);
     state.windowPaint.widget = nullptr;
+    state.windowPaint.source = nullptr;
     state.mainWindow = nullptr;
 }
 

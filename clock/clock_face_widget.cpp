@@ -2,6 +2,7 @@
 
 #include "clock/frame.h"
 
+#include <QGuiApplication>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QRectF>
@@ -13,6 +14,21 @@ ClockFaceWidget::ClockFaceWidget(AppState& state, QWidget* parent)
     // Every pixel comes from the back buffer: nothing to erase first.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
+}
+
+void ClockFaceWidget::UseDirectPresentation() {
+    state_.windowPaint.source = &state_.backBuffer.bitmap;
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return;
+    setAttribute(Qt::WA_NativeWindow);
+    setAttribute(Qt::WA_PaintOnScreen);
+    if (!state_.windowPaint.presenter.Open(winId()))
+        setAttribute(Qt::WA_PaintOnScreen, false);
+}
+
+QPaintEngine* ClockFaceWidget::paintEngine() const {
+    // Painted on screen by the presenter: Qt gets no engine and keeps no backing store for it.
+    return testAttribute(Qt::WA_PaintOnScreen) ? nullptr : QWidget::paintEngine();
 }
 
 void ClockFaceWidget::FaceSizeChanged() {
@@ -33,6 +49,11 @@ void ClockFaceWidget::paintEvent(QPaintEvent* event) {
     const QRect device = QRectF(logical.x() * ratio, logical.y() * ratio, logical.width() * ratio,
                                 logical.height() * ratio)
                              .toAlignedRect();
+    if (state_.windowPaint.presenter.IsOpen()) {
+        state_.windowPaint.presenter.Present(state_.backBuffer.bitmap, device);
+        WindowPainted(state_.windowPaint);
+        return;
+    }
     QPainter painter(this);
     PresentBackBuffer(
         state_, painter,

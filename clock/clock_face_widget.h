@@ -15,6 +15,12 @@ public:
     // The back buffer follows the widget's size in device pixels, once the clock runs.
     void FaceSizeChanged();
 
+    // On X11, hands the window to the platform's presenter so repaints go straight to the
+    // screen; elsewhere (or when it can't), Qt keeps painting.
+    void UseDirectPresentation();
+
+    QPaintEngine* paintEngine() const override;
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;

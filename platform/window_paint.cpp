@@ -29,6 +29,11 @@ void InvalidateWindowRegion(WindowPaint& window, const QRegion& region) {
         if (window.recorder->onInvalidate)
             window.recorder->onInvalidate(region);
     }
+    if (window.presenter.IsOpen() && window.source != nullptr) {
+        for (const QRect& rect : region)
+            window.presenter.Present(*window.source, rect);
+        return;
+    }
     if (window.widget != nullptr) {
         window.invalid += region;
         window.widget->update(ToLogical(region, window.widget->devicePixelRatioF()));

@@ -1,0 +1,35 @@
+#pragma once
+// Puts the clock's pixels straight into its X11 window through an X connection of our own: one
+// image request per repaint and no round trip. Qt's repaint path waits for the X server on every
+// frame, which costs several times what the clock's own drawing does.
+
+#include <QImage>
+#include <QRect>
+#include <cstdint>
+#include <memory>
+
+namespace mv {
+
+struct X11Connection;
+
+class X11Presenter {
+public:
+    X11Presenter();
+    ~X11Presenter();
+    X11Presenter(const X11Presenter&) = delete;
+    X11Presenter& operator=(const X11Presenter&) = delete;
+
+    // Connects for the native window `windowId`. False when the program doesn't run on X11 or
+    // the window's pixel format isn't 32 bits per pixel in the machine's byte order; the caller
+    // then keeps painting through Qt.
+    bool Open(uintptr_t windowId);
+    bool IsOpen() const { return connection_ != nullptr; }
+
+    // Copies `rect` (device pixels) of `source` to the same place of the window.
+    void Present(const QImage& source, const QRect& rect);
+
+private:
+    std::unique_ptr<X11Connection> connection_;
+};
+
+} // namespace mv
