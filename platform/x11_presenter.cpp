@@ -3,10 +3,27 @@
 #include <QGuiApplication>
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
+#include <sys/ipc.h>
+#include <sys/shm.h>
 #include <vector>
+#include <xcb/shm.h>
 #include <xcb/xcb.h>
 
 namespace mv {
+
+namespace {
+
+// A shared-memory picture the X server reads from directly: no pixel crosses the socket.
+struct SharedImage {
+    xcb_shm_seg_t segment = 0;
+    uint32_t* pixels = nullptr;
+    int width = 0;
+    int height = 0;
+    bool serverReading = false; // a put was sent and its completion hasn't arrived
+};
+
+} // namespace
 
 struct X11Connection {
     xcb_connection_t* connection = nullptr;
@@ -14,11 +31,22 @@ struct X11Connection {
     xcb_gcontext_t gc = 0;
     uint8_t depth = 0;
     uint32_t maxRequestBytes = 0;
-    std::vector<uint32_t> rows; // the rectangle's pixels, 0x00RRGGBB, as one request carries them
+    uint8_t shmCompletionEvent = 0; // 0 = the server has no shared-memory extension
+    SharedImage shared;
+    std::vector<uint32_t> rows; // without shared memory: the pixels one request carries
+
+    void ReleaseShared() {
+        if (shared.pixels == nullptr)
+            return;
+        xcb_shm_detach(connection, shared.segment);
+        shmdt(shared.pixels);
+        shared = SharedImage{};
+    }
 
     ~X11Connection() {
         if (connection == nullptr)
             return;
+        ReleaseShared();
         if (gc != 0)
             xcb_free_gc(connection, gc);
         xcb_flush(connection);
@@ -47,9 +75,124 @@ uint32_t Rgb555ToRgb32(uint16_t pixel) {
     return (widen((pixel >> 10) & 31) << 16) | (widen((pixel >> 5) & 31) << 8) | widen(pixel & 31);
 }
 
-void DiscardPendingEvents(xcb_connection_t* connection) {
-    while (xcb_generic_event_t* event = xcb_poll_for_event(connection))
+// The same for four pixels at once, in the vector registers every x86-64 and ARM64 has.
+using FourWords = uint32_t __attribute__((vector_size(16)));
+void FourRgb555ToRgb32(const uint16_t* in, uint32_t* out) {
+    const FourWords pixel = {in[0], in[1], in[2], in[3]};
+    const FourWords red = (pixel >> 10) & 31;
+    const FourWords green = (pixel >> 5) & 31;
+    const FourWords blue = pixel & 31;
+    const FourWords result = (((red << 3) | (red >> 2)) << 16) |
+                             (((green << 3) | (green >> 2)) << 8) | ((blue << 3) | (blue >> 2));
+    std::memcpy(out, &result, sizeof(result));
+}
+
+} // namespace
+
+void Rgb555RowToRgb32(const uint16_t* in, uint32_t* out, int count) {
+    int x = 0;
+    for (; x + 4 <= count; x += 4)
+        FourRgb555ToRgb32(in + x, out + x);
+    for (; x < count; ++x)
+        out[x] = Rgb555ToRgb32(in[x]);
+}
+
+namespace {
+
+// Converts one row of `part` of the source into `out` (0x00RRGGBB words).
+void ConvertRow(const QImage& source, int y, int left, int width, uint32_t* out) {
+    if (source.format() == QImage::Format_RGB32) {
+        const auto* in = reinterpret_cast<const uint32_t*>(source.constScanLine(y));
+        std::copy_n(in + left, width, out);
+    } else if (source.format() == QImage::Format_RGB555) {
+        Rgb555RowToRgb32(reinterpret_cast<const uint16_t*>(source.constScanLine(y)) + left, out,
+                         width);
+    } else {
+        for (int x = 0; x < width; ++x)
+            out[x] = source.pixel(left + x, y) & 0x00FFFFFF;
+    }
+}
+
+// Notes completions of earlier shared-memory puts; other events and errors are dropped.
+void HandleEvents(X11Connection& x11, bool waitForCompletion) {
+    while (true) {
+        xcb_generic_event_t* event = waitForCompletion && x11.shared.serverReading
+                                         ? xcb_wait_for_event(x11.connection)
+                                         : xcb_poll_for_event(x11.connection);
+        if (event == nullptr)
+            return;
+        // A completion ends the server's reading; so does an error (a refused put never
+        // completes), so a failed request can't leave the next present waiting for ever.
+        const uint8_t type = event->response_type & 0x7F;
+        if (type == x11.shmCompletionEvent || type == 0)
+            x11.shared.serverReading = false;
         std::free(event);
+    }
+}
+
+uint8_t ShmCompletionEvent(xcb_connection_t* connection) {
+    const xcb_query_extension_reply_t* extension = xcb_get_extension_data(connection, &xcb_shm_id);
+    if (extension == nullptr || extension->present == 0)
+        return 0;
+    return uint8_t(extension->first_event + XCB_SHM_COMPLETION);
+}
+
+// Makes the shared picture the size of the source; false when the server can't share memory.
+bool EnsureSharedImage(X11Connection& x11, int width, int height) {
+    if (x11.shared.pixels != nullptr && x11.shared.width == width && x11.shared.height == height)
+        return true;
+    HandleEvents(x11, true);
+    x11.ReleaseShared();
+    const int id = shmget(IPC_PRIVATE, size_t(width) * size_t(height) * 4, IPC_CREAT | 0600);
+    if (id < 0)
+        return false;
+    void* address = shmat(id, nullptr, 0);
+    if (address == reinterpret_cast<void*>(-1)) {
+        shmctl(id, IPC_RMID, nullptr);
+        return false;
+    }
+    const xcb_shm_seg_t segment = xcb_generate_id(x11.connection);
+    xcb_generic_error_t* error = xcb_request_check(
+        x11.connection, xcb_shm_attach_checked(x11.connection, segment, uint32_t(id), 1));
+    shmctl(id, IPC_RMID, nullptr); // freed once both sides have detached
+    if (error != nullptr) {
+        std::free(error);
+        shmdt(address);
+        return false;
+    }
+    x11.shared = {segment, static_cast<uint32_t*>(address), width, height, false};
+    return true;
+}
+
+void PutThroughSocket(X11Connection& x11, const QImage& source, const QRect& part) {
+    const int width = part.width();
+    const int rowsPerRequest = std::max(1, int(x11.maxRequestBytes / (uint32_t(width) * 4)));
+    for (int top = part.top(); top <= part.bottom(); top += rowsPerRequest) {
+        const int rows = std::min(rowsPerRequest, part.bottom() + 1 - top);
+        x11.rows.resize(size_t(width) * size_t(rows));
+        for (int row = 0; row < rows; ++row)
+            ConvertRow(source, top + row, part.left(), width,
+                       x11.rows.data() + size_t(row) * size_t(width));
+        xcb_put_image(x11.connection, XCB_IMAGE_FORMAT_Z_PIXMAP, x11.window, x11.gc,
+                      uint16_t(width), uint16_t(rows), int16_t(part.left()), int16_t(top), 0,
+                      x11.depth, uint32_t(x11.rows.size() * 4),
+                      reinterpret_cast<const uint8_t*>(x11.rows.data()));
+    }
+}
+
+void PutThroughSharedMemory(X11Connection& x11, const QImage& source, const QRect& part) {
+    // The server may still be reading the last put: wait for it before writing over it (at the
+    // clock's pace it has long finished).
+    HandleEvents(x11, true);
+    for (int y = part.top(); y <= part.bottom(); ++y)
+        ConvertRow(source, y, part.left(), part.width(),
+                   x11.shared.pixels + size_t(y) * size_t(x11.shared.width) + part.left());
+    xcb_shm_put_image(x11.connection, x11.window, x11.gc, uint16_t(x11.shared.width),
+                      uint16_t(x11.shared.height), uint16_t(part.left()), uint16_t(part.top()),
+                      uint16_t(part.width()), uint16_t(part.height()), int16_t(part.left()),
+                      int16_t(part.top()), x11.depth, XCB_IMAGE_FORMAT_Z_PIXMAP, 1,
+                      x11.shared.segment, 0);
+    x11.shared.serverReading = true;
 }
 
 } // namespace
@@ -78,6 +221,7 @@ bool X11Presenter::Open(uintptr_t windowId) {
     xcb_create_gc(x11->connection, x11->gc, x11->window, 0, nullptr);
     // Room for the request header; the rest carries pixels.
     x11->maxRequestBytes = xcb_get_maximum_request_length(x11->connection) * 4 - 64;
+    x11->shmCompletionEvent = ShmCompletionEvent(x11->connection);
     connection_ = std::move(x11);
     return true;
 }
@@ -89,33 +233,14 @@ void X11Presenter::Present(const QImage& source, const QRect& rect) {
     const QRect part = rect.intersected(source.rect());
     if (part.isEmpty())
         return;
-    const int width = part.width();
-    const int rowsPerRequest = std::max(1, int(x11.maxRequestBytes / (uint32_t(width) * 4)));
-    for (int top = part.top(); top <= part.bottom(); top += rowsPerRequest) {
-        const int rows = std::min(rowsPerRequest, part.bottom() + 1 - top);
-        x11.rows.resize(size_t(width) * size_t(rows));
-        for (int row = 0; row < rows; ++row) {
-            const int y = top + row;
-            uint32_t* out = x11.rows.data() + size_t(row) * size_t(width);
-            if (source.format() == QImage::Format_RGB32) {
-                const auto* in = reinterpret_cast<const uint32_t*>(source.constScanLine(y));
-                std::copy_n(in + part.left(), width, out);
-            } else if (source.format() == QImage::Format_RGB555) {
-                const auto* in = reinterpret_cast<const uint16_t*>(source.constScanLine(y));
-                for (int x = 0; x < width; ++x)
-                    out[x] = Rgb555ToRgb32(in[part.left() + x]);
-            } else {
-                for (int x = 0; x < width; ++x)
-                    out[x] = source.pixel(part.left() + x, y) & 0x00FFFFFF;
-            }
-        }
-        xcb_put_image(x11.connection, XCB_IMAGE_FORMAT_Z_PIXMAP, x11.window, x11.gc,
-                      uint16_t(width), uint16_t(rows), int16_t(part.left()), int16_t(top), 0,
-                      x11.depth, uint32_t(x11.rows.size() * 4),
-                      reinterpret_cast<const uint8_t*>(x11.rows.data()));
-    }
+    if (x11.shmCompletionEvent != 0 && !EnsureSharedImage(x11, source.width(), source.height()))
+        x11.shmCompletionEvent = 0; // no shared memory with this server: don't ask again
+    if (x11.shmCompletionEvent != 0)
+        PutThroughSharedMemory(x11, source, part);
+    else
+        PutThroughSocket(x11, source, part);
     xcb_flush(x11.connection);
-    DiscardPendingEvents(x11.connection);
+    HandleEvents(x11, false);
 }
 
 } // namespace mv

@@ -32,4 +32,7 @@ private:
     std::unique_ptr<X11Connection> connection_;
 };
 
+// Widens 16-bit 5-5-5 pixels to 0x00RRGGBB words, each channel as (v << 3) | (v >> 2).
+void Rgb555RowToRgb32(const uint16_t* in, uint32_t* out, int count);
+
 } // namespace mv

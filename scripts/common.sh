@@ -3,7 +3,7 @@
 
 MV_PACKAGES=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev libgl-dev qt6-qpa-plugins fonts-dejavu-core libxcb1-dev
+  qt6-base-dev libgl-dev qt6-qpa-plugins fonts-dejavu-core libxcb1-dev libxcb-shm0-dev
   libgps-dev gpsd
   libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev
