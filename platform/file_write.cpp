@@ -14,8 +14,6 @@
 
 namespace mv {
 
-namespace {
-
 bool WriteAll(int fd, std::span<const uint8_t> bytes) {
     while (!bytes.empty()) {
         const ssize_t written = ::write(fd, bytes.data(), bytes.size());
@@ -27,6 +25,8 @@ bool WriteAll(int fd, std::span<const uint8_t> bytes) {
     }
     return true;
 }
+
+namespace {
 
 // Makes a rename in `folder` durable. Some file systems can't flush a folder; the rename has
 // happened either way, so this is best effort.

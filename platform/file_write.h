@@ -10,6 +10,9 @@
 
 namespace mv {
 
+// Writes all of `bytes` to `fd`, going on after interrupted and partial writes.
+bool WriteAll(int fd, std::span<const uint8_t> bytes);
+
 // Creates the missing folders of `path`, each with mode 0700. True when `path` is a directory at
 // the end.
 bool MakePrivateFolderPath(const QString& path);

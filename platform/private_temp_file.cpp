@@ -1,5 +1,7 @@
 #include "platform/private_temp_file.h"
 
+#include "platform/file_write.h"
+
 #include <QFile>
 #include <cerrno>
 #include <fcntl.h>
@@ -18,19 +20,6 @@ int CreateExclusive(const QByteArray& path) {
 bool IsOwnRegularFile(const QByteArray& path) {
     struct stat info {};
     return lstat(path.constData(), &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == geteuid();
-}
-
-bool WriteAll(int fd, std::span<const uint8_t> bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += size_t(n);
-    }
-    return true;
 }
 
 } // namespace

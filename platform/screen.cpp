@@ -57,6 +57,12 @@ int32_t ReadScreenDpiY() {
     return int32_t(screen->logicalDotsPerInchY() * screen->devicePixelRatio() + 0.5);
 }
 
+void UseOffscreenWithoutDisplay() {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
 void OverrideScreenDpi(int32_t horizontal, int32_t vertical) {
     Overrides().dpiX = horizontal;
     Overrides().dpiY = vertical;

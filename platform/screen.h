@@ -20,6 +20,11 @@ int32_t ReadScreenDpiY();
 // Lets a tool or a test decide the resolution instead of the screen. Must run before the first
 // ScreenDpi() read, which is kept for the life of the process.
 void OverrideScreenDpi(int32_t horizontal, int32_t vertical);
+// For command-line tools: pictures and fonts need a Qt application but no display, so without
+// one (no DISPLAY or WAYLAND_DISPLAY, no platform chosen) Qt runs on its offscreen platform.
+// Call before the application is made.
+void UseOffscreenWithoutDisplay();
+
 // Lets a tool or a test decide the screen size (for the size class of the default skin).
 void OverrideScreenSize(int32_t width, int32_t height);
 

@@ -1,4 +1,5 @@
 // marovellastrine-make-skins: draws the three default skins and writes them as skin files.
+#include "platform/screen.h"
 #include "skin/skin_writer.h"
 #include "tools/skin-generator/default_skin.h"
 
@@ -56,9 +57,7 @@ QImage SideBySide(const std::vector<QImage>& pictures) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
-        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    mv::UseOffscreenWithoutDisplay();
     QGuiApplication app(argc, argv);
 
     QStringList args = app.arguments().mid(1);

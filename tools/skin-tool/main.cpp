@@ -119,10 +119,7 @@ int RunRender(const QStringList& args) {
 } // namespace
 
 int main(int argc, char** argv) {
-    // Pictures decode through Qt's image plugins, which need an application but no display.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
-        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    mv::UseOffscreenWithoutDisplay();
     QGuiApplication app(argc, argv);
 
     QStringList args = app.arguments().mid(1);
