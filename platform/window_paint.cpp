@@ -30,8 +30,7 @@ void InvalidateWindowRegion(WindowPaint& window, const QRegion& region) {
             window.recorder->onInvalidate(region);
     }
     if (window.presenter.IsOpen() && window.source != nullptr) {
-        for (const QRect& rect : region)
-            window.presenter.Present(*window.source, rect);
+        window.presenter.Present(*window.source, region);
         return;
     }
     if (window.widget != nullptr) {

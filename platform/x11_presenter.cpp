@@ -20,7 +20,7 @@ struct SharedImage {
     uint32_t* pixels = nullptr;
     int width = 0;
     int height = 0;
-    bool serverReading = false; // a put was sent and its completion hasn't arrived
+    int pendingPuts = 0; // puts the server may still be reading (their completion hasn't come)
 };
 
 } // namespace
@@ -116,7 +116,7 @@ void ConvertRow(const QImage& source, int y, int left, int width, uint32_t* out)
 // Notes completions of earlier shared-memory puts; other events and errors are dropped.
 void HandleEvents(X11Connection& x11, bool waitForCompletion) {
     while (true) {
-        xcb_generic_event_t* event = waitForCompletion && x11.shared.serverReading
+        xcb_generic_event_t* event = waitForCompletion && x11.shared.pendingPuts > 0
                                          ? xcb_wait_for_event(x11.connection)
                                          : xcb_poll_for_event(x11.connection);
         if (event == nullptr)
@@ -124,8 +124,8 @@ void HandleEvents(X11Connection& x11, bool waitForCompletion) {
         // A completion ends the server's reading; so does an error (a refused put never
         // completes), so a failed request can't leave the next present waiting for ever.
         const uint8_t type = event->response_type & 0x7F;
-        if (type == x11.shmCompletionEvent || type == 0)
-            x11.shared.serverReading = false;
+        if ((type == x11.shmCompletionEvent || type == 0) && x11.shared.pendingPuts > 0)
+            --x11.shared.pendingPuts;
         std::free(event);
     }
 }
@@ -160,7 +160,7 @@ bool EnsureSharedImage(X11Connection& x11, int width, int height) {
         shmdt(address);
         return false;
     }
-    x11.shared = {segment, static_cast<uint32_t*>(address), width, height, false};
+    x11.shared = {segment, static_cast<uint32_t*>(address), width, height, 0};
     return true;
 }
 
@@ -180,10 +180,8 @@ void PutThroughSocket(X11Connection& x11, const QImage& source, const QRect& par
     }
 }
 
+// The caller has waited until the server no longer reads the shared picture.
 void PutThroughSharedMemory(X11Connection& x11, const QImage& source, const QRect& part) {
-    // The server may still be reading the last put: wait for it before writing over it (at the
-    // clock's pace it has long finished).
-    HandleEvents(x11, true);
     for (int y = part.top(); y <= part.bottom(); ++y)
         ConvertRow(source, y, part.left(), part.width(),
                    x11.shared.pixels + size_t(y) * size_t(x11.shared.width) + part.left());
@@ -192,7 +190,7 @@ void PutThroughSharedMemory(X11Connection& x11, const QImage& source, const QRec
                       uint16_t(part.width()), uint16_t(part.height()), int16_t(part.left()),
                       int16_t(part.top()), x11.depth, XCB_IMAGE_FORMAT_Z_PIXMAP, 1,
                       x11.shared.segment, 0);
-    x11.shared.serverReading = true;
+    ++x11.shared.pendingPuts;
 }
 
 } // namespace
@@ -226,19 +224,25 @@ bool X11Presenter::Open(uintptr_t windowId) {
     return true;
 }
 
-void X11Presenter::Present(const QImage& source, const QRect& rect) {
+void X11Presenter::Present(const QImage& source, const QRegion& region) {
     if (connection_ == nullptr || source.isNull())
         return;
     X11Connection& x11 = *connection_;
-    const QRect part = rect.intersected(source.rect());
-    if (part.isEmpty())
+    const QRegion parts = region.intersected(source.rect());
+    if (parts.isEmpty())
         return;
     if (x11.shmCompletionEvent != 0 && !EnsureSharedImage(x11, source.width(), source.height()))
         x11.shmCompletionEvent = 0; // no shared memory with this server: don't ask again
-    if (x11.shmCompletionEvent != 0)
-        PutThroughSharedMemory(x11, source, part);
-    else
-        PutThroughSocket(x11, source, part);
+    if (x11.shmCompletionEvent != 0) {
+        // The server may still be reading the last frame's puts: wait for them before writing
+        // over the picture (at the clock's pace they have long finished).
+        HandleEvents(x11, true);
+        for (const QRect& part : parts)
+            PutThroughSharedMemory(x11, source, part);
+    } else {
+        for (const QRect& part : parts)
+            PutThroughSocket(x11, source, part);
+    }
     xcb_flush(x11.connection);
     HandleEvents(x11, false);
 }

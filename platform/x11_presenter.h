@@ -4,7 +4,7 @@
 // frame, which costs several times what the clock's own drawing does.
 
 #include <QImage>
-#include <QRect>
+#include <QRegion>
 #include <cstdint>
 #include <memory>
 
@@ -25,8 +25,8 @@ public:
     bool Open(uintptr_t windowId);
     bool IsOpen() const { return connection_ != nullptr; }
 
-    // Copies `rect` (device pixels) of `source` to the same place of the window.
-    void Present(const QImage& source, const QRect& rect);
+    // Copies `region` (device pixels) of `source` to the same place of the window, in one go.
+    void Present(const QImage& source, const QRegion& region);
 
 private:
     std::unique_ptr<X11Connection> connection_;
