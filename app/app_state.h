@@ -4,14 +4,23 @@
 
 #include "app/settings.h"
 #include "clock/draw_records.h"
+#include "gps/gps_reader.h"
 #include "platform/geometry.h"
 #include "platform/gps_records.h"
 #include "platform/window_paint.h"
 #include "platform/window_timers.h"
 #include "skin/skin.h"
 
+#include <QFont>
+#include <QRect>
+#include <QString>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <mutex>
+#include <optional>
+
+class QWidget;
 
 namespace mv {
 
@@ -33,6 +42,21 @@ struct AppState {
     QObject* mainWindow = nullptr; // not owned; receives the timers and the private messages
     WindowTimers windowTimers;
 
+    // The main window's shell state. The bars and the label belong to the window (Qt children).
+    std::optional<QFont> boldFont;    // made by the main window, used by About
+    QWidget* connectBar = nullptr;    // "Connect" | "Menu"
+    QWidget* disconnectBar = nullptr; // "Disconnect" | "Menu"
+    QWidget* syncLabel = nullptr;     // "Synchronizing time...", shown while a sync runs
+    bool fullScreen = false;
+    QRect normalArea;            // the main window's geometry outside full screen, kept while in it
+    bool penDown = false;        // a press was seen in the main window since the last release
+    uint32_t activationTick = 0; // tick count at the last activation; 0 after each tap
+    int32_t keepAwakeCount = 0;  // clock ticks modulo 16
+
+    // The skin picker: hidden entries listed too, and where the chosen path goes while it runs.
+    int32_t viewAll = 0;
+    QString* pickedPath = nullptr;
+
     // The smooth-motion base: the tick at the first frame that showed the current second, and
     // that second (0xFFFF, which no second takes, until the first smooth frame).
     uint32_t secondStartTick = 0;
@@ -45,8 +69,18 @@ struct AppState {
     std::mutex gpsLock;
     GPS_DEVICE gpsDevice{};
     GPS_POSITION gpsPosition{};
+    std::unique_ptr<GpsListener> gpsListener; // the application's listener while connected
+    std::unique_ptr<GpsReader> gpsReader;     // the open reader while connected
 
+    // The synchronisation procedure (main thread only).
     bool gpsTimeValid = false; // the face shows GPS time
+    int32_t samplesLeft = 0;   // 0: no synchronisation runs
+    int64_t bestOffset = 0;    // best GPS-minus-device offset of the current synchronisation
+    uint32_t dataCount = 0;    // MSG_GPS_DATA notifications seen; wraps
+    uint32_t sampledCount = 0; // dataCount when the last sample was taken
+    // Told each sample's offset (100-ns units) as it is taken, before the last one finishes the
+    // synchronisation; empty in the program, the headless sync tool prints them.
+    std::function<void(int64_t offset)> onSyncSample;
 };
 
 } // namespace mv
