@@ -1,0 +1,119 @@
+#include "app/shell_dialog.h"
+
+#include "app/dialog_units.h"
+#include "app/settings.h"
+#include "platform/folders.h"
+#include "platform/message_box.h"
+#include "platform/open_url.h"
+#include "platform/window_commands.h"
+#include "resources/program_resources.h"
+
+#include <QDialog>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QUrl>
+
+namespace mv {
+
+namespace {
+
+constexpr int kTitleCapacity = 128; // the title buffer, terminator included
+constexpr int kBoldWeight = 700;
+
+// The Escape key and the phone's back key are the Done button: they send command 1.
+class DoneKeyFilter final : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride)
+            return false;
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key != Qt::Key_Escape && key != Qt::Key_Back)
+            return false;
+        if (event->type() == QEvent::KeyPress)
+            PostCommand(watched, IDOK);
+        event->accept();
+        return true;
+    }
+};
+
+void FillOwnersArea(QDialog* dialog) {
+    QWidget* owner = dialog->parentWidget() != nullptr ? dialog->parentWidget()->window() : nullptr;
+    if (owner != nullptr && owner->isFullScreen()) {
+        dialog->setWindowState(dialog->windowState() | Qt::WindowFullScreen);
+        return;
+    }
+    if (owner != nullptr) {
+        dialog->setGeometry(owner->geometry());
+        return;
+    }
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        dialog->setGeometry(screen->availableGeometry());
+}
+
+} // namespace
+
+QWidget* CreateSoftKeyBar(QWidget* window, int barId) {
+    const std::optional<SoftKeyBarDescription> description = FindSoftKeyBar(barId);
+    if (!description)
+        return nullptr;
+    return CreateSoftKeyBarWidget(window, *description);
+}
+
+bool InitShellDialog(QDialog* dialog, int barId) {
+    if (dialog == nullptr)
+        return false;
+    FillOwnersArea(dialog);
+    dialog->installEventFilter(new DoneKeyFilter(dialog)); // owned by the dialog
+    return CreateSoftKeyBar(dialog, barId) != nullptr;
+}
+
+void DrawDialogHeader(QWidget* dialog) {
+    const DialogDpi dpi = WidgetDpi(dialog);
+    const int32_t band = ScaleLength(24, dpi.y);
+    const int32_t lineY = band - 1;
+    const int32_t lineWidth = (dpi.y + 48) / 96;
+    // The band runs across the whole dialog; the window clips it anyway.
+    const int32_t width = dialog->width();
+
+    QPainter painter(dialog);
+    QFont bold = painter.font();
+    bold.setWeight(QFont::Weight(kBoldWeight));
+    painter.save();
+    painter.setFont(bold);
+    painter.setPen(dialog->palette().color(QPalette::Highlight));
+    const int32_t inset = ScaleLength(9, dpi.x);
+    const QString title = dialog->windowTitle().left(kTitleCapacity - 1);
+    painter.drawText(QRect(inset, 0, width - inset, lineY),
+                     Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, title);
+    painter.restore();
+
+    // A wide line is centred on y, an even width's extra pixel going above it.
+    painter.fillRect(QRect(0, lineY - lineWidth / 2, width, lineWidth), Qt::black);
+}
+
+void KeepOwnerEnabled(QWidget* dialog) {
+    if (QWidget* owner = dialog->parentWidget())
+        owner->setEnabled(true);
+}
+
+void ShowHelp(QStringView topic) {
+    QString path = InstalledDataFolder() + QStringLiteral("help");
+    AppendSeparator(path);
+    path += QStringLiteral("Marovellastrine.htm");
+    QUrl url = QUrl::fromLocalFile(path);
+    url.setFragment(topic.toString());
+    OpenExternalUrl(url);
+}
+
+void OpenUrl(const QString& address) {
+    const QUrl url(address, QUrl::StrictMode);
+    if (url.isValid())
+        OpenExternalUrl(url);
+}
+
+} // namespace mv
