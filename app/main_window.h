@@ -1,0 +1,77 @@
+#pragma once
+// The main window: the clock face, the soft keys and their menu, the timers and private messages
+// that drive the clock, full-screen mode and the commands. Its modal loop is the program's loop.
+
+#include "app/app_state.h"
+#include "platform/window_messages.h"
+
+#include <QDialog>
+#include <cstdint>
+#include <functional>
+
+namespace mv {
+
+class ClockFaceWidget;
+
+class MainWindow final : public QDialog {
+public:
+    explicit MainWindow(AppState& state);
+    // Stops the clock, disconnects the GPS reader and releases the back buffer and the skin.
+    ~MainWindow() override;
+    MainWindow(const MainWindow&) = delete;
+    MainWindow& operator=(const MainWindow&) = delete;
+
+    ClockFaceWidget* Face() const { return face_; }
+
+protected:
+    bool event(QEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    bool HandleCommand(int command, int notification);
+    bool HandleMessage(MessageId message, uintptr_t wParam);
+    void HandleActivation(bool active);
+    void RunModal(const std::function<void()>& dialog);
+
+    AppState& state_;
+    ClockFaceWidget* face_; // owned by the window
+    // Whether a window of the program had the focus before the latest change of focus. An
+    // activation coming from one of the program's own windows (a dialog that just closed) keeps
+    // full-screen mode; one coming from elsewhere leaves it.
+    bool programWindowWasFocused_ = false;
+};
+
+// The window's set-up: soft-key bars, the "Synchronize" item, the bold font, the start-up and
+// clock timers and the first display time; then the window is brought to the front when shown.
+// False when a soft-key bar can't be made.
+bool InitMainWindow(AppState& state, MainWindow& window);
+
+// Makes, sets up and runs the main window until it ends. Returns -1 when the set-up failed, else
+// the window's result.
+int RunMainWindow(AppState& state);
+
+// Full-screen mode on or off; the soft-key bar of the connection state comes back with normal
+// mode.
+void SetFullScreen(AppState& state, bool on);
+
+// A step of the clock tick: while "Disable auto-off" is on, tells the desktop that the user is
+// active every tick, or every 16th tick with smooth motion (every 1.6 s).
+void KeepAwake(AppState& state);
+
+// Asks every other visible top-level window of the program to close.
+void CloseSiblingWindows(const AppState& state);
+
+// Enables the "Synchronize" item of the visible bar's menu exactly while gpsTimeValid is true.
+void UpdateSyncMenuItem(AppState& state);
+
+// Milliseconds from `start` to `now` on the wrapping 32-bit tick counter, as the tap rule counts
+// them: one less when the counter wrapped in between.
+constexpr uint32_t TicksSince(uint32_t start, uint32_t now) {
+    return now >= start ? now - start : now - start - 1;
+}
+
+} // namespace mv

@@ -1,0 +1,26 @@
+#pragma once
+// The program from start to end: one instance per user, the settings, a skin that loads, the
+// main window, and the clean-up.
+
+#include "app/app_state.h"
+
+#include <functional>
+
+class QWidget;
+
+namespace mv {
+
+// Returns the process's exit code, always 0. A second start brings the running instance's window
+// to the front and ends at once.
+int RunProgram();
+
+// Shows the skin picker owned by the window given (none at start-up); true when a file was
+// chosen into settings.SkinPath.
+using SkinPicker = std::function<bool(AppState&, QWidget*)>;
+
+// Loads the skin at settings.SkinPath; while it is missing or does not load, says so and lets the
+// user pick another (saving the settings after each pick). True once a skin is loaded, false when
+// the user cancelled the picker.
+bool LoadStartupSkin(AppState& state, const SkinPicker& pickSkin);
+
+} // namespace mv

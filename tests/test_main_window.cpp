@@ -1,0 +1,271 @@
+// The main window: its set-up and end, taps and activations switching full-screen mode, the Done
+// command, the modal commands pausing the clock, a close request with a dialog open, and the
+// keep-awake cadence.
+#include "app/main_window.h"
+#include "clock/clock_face_widget.h"
+#include "platform/device_clock.h"
+#include "platform/keep_awake.h"
+#include "platform/message_box.h"
+#include "platform/open_url.h"
+#include "platform/screen.h"
+#include "platform/window_commands.h"
+#include "resources/resource_ids.h"
+#include "skin/skin_loader.h"
+#include "test_env.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QMouseEvent>
+#include <QTimer>
+#include <QUrl>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace mv {
+namespace {
+
+constexpr int64_t kSomeUtcCount = 133'000'000'000'000'000; // a day in 2022
+
+template <typename Condition>
+bool WaitFor(Condition done, int timeoutMs = 5000) {
+    QDeadlineTimer deadline(timeoutMs);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+void SetTick(uint32_t tick) {
+    UseManualClock(kSomeUtcCount, tick);
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        OverrideScreenDpi(96, 96);
+        SetTick(1'000'000);
+        SetMessageBoxResponder([](const MessageBoxRequest&) { return IDOK; });
+        SetExternalUrlOpener([this](const QUrl& url) {
+            opened.push_back(url);
+            return true;
+        });
+        ASSERT_TRUE(LoadSkin(QStringLiteral(MV_BUILD_DATA_DIR "/skins/default_240.scs"),
+                             state->settings, state->skin, state->handRenderer));
+        window = std::make_unique<MainWindow>(*state);
+        ASSERT_TRUE(InitMainWindow(*state, *window));
+        window->show();
+        ASSERT_TRUE(WaitFor([&] { return QApplication::activeWindow() == window.get(); }));
+    }
+    void TearDown() override {
+        window.reset();
+        SetExternalUrlOpener({});
+        SetMessageBoxResponder({});
+        UseSystemClock();
+    }
+
+    void Tap(bool press = true) {
+        QWidget* face = window->Face();
+        const QPointF at(face->width() / 2, face->height() / 2);
+        if (press) {
+            QMouseEvent down(QEvent::MouseButtonPress, at, face->mapToGlobal(at), Qt::LeftButton,
+                             Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(face, &down);
+        }
+        QMouseEvent up(QEvent::MouseButtonRelease, at, face->mapToGlobal(at), Qt::LeftButton,
+                       Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(face, &up);
+    }
+
+    // Normal mode shows exactly the bar of the connection state; full screen shows none.
+    void ExpectBars(bool connectVisible, bool disconnectVisible) {
+        EXPECT_EQ(state->connectBar->isVisible(), connectVisible);
+        EXPECT_EQ(state->disconnectBar->isVisible(), disconnectVisible);
+    }
+
+    test::IsolatedHome home;
+    std::unique_ptr<AppState> state = std::make_unique<AppState>();
+    std::unique_ptr<MainWindow> window;
+    std::vector<QUrl> opened;
+};
+
+TEST_F(MainWindowTest, SetUpRunsTheClockAndTheEndReleasesIt) {
+    EXPECT_EQ(state->mainWindow, window.get());
+    EXPECT_EQ(window->windowTitle(), "TEV:: Marovellastrine");
+    ExpectBars(true, false);
+    EXPECT_FALSE(state->syncLabel->isVisible());
+    EXPECT_EQ(state->syncLabel->pos(), QPoint(0, 0));
+    ASSERT_TRUE(state->boldFont);
+    EXPECT_EQ(state->boldFont->pixelSize(), 12);
+    EXPECT_EQ(state->boldFont->weight(), QFont::Bold);
+    EXPECT_TRUE(WindowTimerRunning(state->windowTimers, TIMER_STARTUP));
+    EXPECT_TRUE(WindowTimerRunning(state->windowTimers, TIMER_CLOCK));
+    // The first size after set-up made the back buffer at the face's size.
+    EXPECT_TRUE(WaitFor([&] { return state->backBuffer.context; }));
+    EXPECT_EQ(state->backBuffer.width, window->Face()->width());
+
+    window.reset();
+    EXPECT_EQ(state->mainWindow, nullptr);
+    EXPECT_FALSE(WindowTimerRunning(state->windowTimers, TIMER_CLOCK));
+    EXPECT_FALSE(state->backBuffer.context);
+    EXPECT_TRUE(state->skin.faceImage.bitmap.isNull());
+}
+
+TEST_F(MainWindowTest, TapsToggleFullScreenExceptJustAfterActivation) {
+    // Within 200 ms of the activation: no toggle, but the guard is spent.
+    state->activationTick = 5000;
+    SetTick(5200);
+    Tap();
+    EXPECT_FALSE(state->fullScreen);
+    EXPECT_EQ(state->activationTick, 0u);
+    EXPECT_FALSE(state->penDown);
+
+    Tap();
+    EXPECT_TRUE(state->fullScreen);
+    EXPECT_TRUE(WaitFor([&] { return window->isFullScreen(); }));
+    ExpectBars(false, false);
+
+    // Back to normal with the bar of the connection state.
+    state->gpsConnected = true;
+    Tap();
+    EXPECT_FALSE(state->fullScreen);
+    ExpectBars(false, true);
+    state->gpsConnected = false;
+
+    // A release without a press in this window doesn't toggle.
+    state->activationTick = 77;
+    Tap(false);
+    EXPECT_FALSE(state->fullScreen);
+    EXPECT_EQ(state->activationTick, 0u);
+
+    // Across the wrap one millisecond less counts: 201 ticks later is still within the guard.
+    state->activationTick = 0xFFFF'FFF0u;
+    SetTick(185);
+    Tap();
+    EXPECT_FALSE(state->fullScreen);
+
+    state->activationTick = 0xFFFF'FFF0u;
+    SetTick(186);
+    Tap();
+    EXPECT_TRUE(state->fullScreen);
+
+    // Without a wrap, 201 ticks is past the guard.
+    state->activationTick = 1000;
+    SetTick(1200);
+    Tap();
+    EXPECT_TRUE(state->fullScreen);
+    state->activationTick = 1000;
+    SetTick(1201);
+    Tap();
+    EXPECT_FALSE(state->fullScreen);
+}
+
+TEST_F(MainWindowTest, ActivationFromElsewhereLeavesFullScreen) {
+    SetFullScreen(*state, true);
+    SetTick(42'000);
+
+    // Coming back from one of the program's own dialogs keeps full screen.
+    {
+        QDialog dialog(window.get());
+        dialog.show();
+        dialog.activateWindow();
+        ASSERT_TRUE(WaitFor([&] { return QApplication::activeWindow() == &dialog; }));
+    }
+    window->activateWindow();
+    ASSERT_TRUE(WaitFor([&] { return QApplication::activeWindow() == window.get(); }));
+    EXPECT_TRUE(state->fullScreen);
+    EXPECT_EQ(state->activationTick, 42'000u);
+
+    // Coming from no window of the program (another application had the focus) leaves it. The
+    // offscreen platform never takes the focus away, so its two notifications are made here.
+    Q_EMIT qApp->focusWindowChanged(nullptr);
+    QEvent activate(QEvent::WindowActivate);
+    QApplication::sendEvent(window.get(), &activate);
+    EXPECT_FALSE(state->fullScreen);
+    ExpectBars(true, false);
+}
+
+TEST_F(MainWindowTest, DoneLeavesFullScreenFirstThenEndsTheWindow) {
+    SetFullScreen(*state, true);
+    EXPECT_TRUE(SendCommand(window.get(), IDOK));
+    EXPECT_FALSE(state->fullScreen);
+    EXPECT_TRUE(window->isVisible());
+
+    // The Escape key is the Done button.
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &escape);
+    EXPECT_TRUE(WaitFor([&] { return !window->isVisible(); }));
+    EXPECT_EQ(window->result(), 0);
+
+    // Help goes to the main window's topic; unknown commands aren't handled.
+    EXPECT_TRUE(SendCommand(window.get(), IDM_HELP));
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0].fragment(), "dialog_main");
+    EXPECT_FALSE(SendCommand(window.get(), 12345));
+}
+
+TEST_F(MainWindowTest, ModalCommandPausesTheClockUntilTheDialogCloses) {
+    bool clockRanDuringDialog = true;
+    QTimer::singleShot(100, [&] {
+        clockRanDuringDialog = WindowTimerRunning(state->windowTimers, TIMER_CLOCK);
+        if (QWidget* dialog = QApplication::activeModalWidget())
+            dialog->close();
+    });
+    EXPECT_TRUE(SendCommand(window.get(), IDM_ABOUT));
+    EXPECT_FALSE(clockRanDuringDialog);
+    EXPECT_TRUE(WindowTimerRunning(state->windowTimers, TIMER_CLOCK));
+    EXPECT_FALSE(state->fullScreen);
+}
+
+TEST_F(MainWindowTest, CloseRequestClosesTheOpenDialogThenTheWindow) {
+    QWidget* dialogSeen = nullptr;
+    QTimer::singleShot(100, [&] {
+        dialogSeen = QApplication::activeModalWidget();
+        window->close();
+    });
+    // Should the dialog stay open, end it so that the test ends.
+    QTimer::singleShot(3000, [] {
+        if (QWidget* dialog = QApplication::activeModalWidget())
+            dialog->close();
+    });
+    QDeadlineTimer took(3000);
+    SendCommand(window.get(), IDM_PREFERENCES);
+    EXPECT_FALSE(took.hasExpired()) << "the dialog stayed open";
+    ASSERT_NE(dialogSeen, nullptr);
+    EXPECT_NE(dialogSeen, window.get());
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+TEST(KeepAwake, TellsTheDesktopEveryTickOrEverySixteenthWithSmoothMotion) {
+    int told = 0;
+    SetUserActivityObserver([&] { ++told; });
+    AppState state;
+    state.settings.NoOff = 0;
+    for (int tick = 0; tick < 20; ++tick)
+        KeepAwake(state);
+    EXPECT_EQ(told, 0);
+    EXPECT_EQ(state.keepAwakeCount, 0);
+
+    state.settings.NoOff = 1;
+    state.settings.Smooth = 0;
+    for (int tick = 0; tick < 5; ++tick)
+        KeepAwake(state);
+    EXPECT_EQ(told, 5);
+
+    // Smooth: 100 ms ticks, told at every 16th (1.6 s), counting on from where the count is.
+    told = 0;
+    state.settings.Smooth = 1;
+    std::vector<int> toldAt;
+    for (int tick = 1; tick <= 40; ++tick) {
+        KeepAwake(state);
+        if (told > int(toldAt.size()))
+            toldAt.push_back(tick);
+    }
+    EXPECT_EQ(toldAt, (std::vector<int>{11, 27}));
+    SetUserActivityObserver({});
+}
+
+} // namespace
+} // namespace mv

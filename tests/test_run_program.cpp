@@ -1,0 +1,247 @@
+// Start-up: the skin loop with its messages and picker, the pruning of the default skins, the
+// whole program in this process, and the single instance with a second real process.
+#include "app/main_window.h"
+#include "app/prune_default_skins.h"
+#include "app/run_program.h"
+#include "app/settings.h"
+#include "platform/message_box.h"
+#include "platform/screen.h"
+#include "platform/single_instance.h"
+#include "platform/window_commands.h"
+#include "skin/skin_loader.h"
+#include "test_env.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QDialog>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QProcess>
+#include <QTimer>
+#include <gtest/gtest.h>
+#include <memory>
+#include <vector>
+
+namespace mv {
+namespace {
+
+const QString kMissingText =
+    QStringLiteral("Current skin file is missing.\n\nSelect another file...");
+const QString kErrorText = QStringLiteral("Error loading skin file.\n\nSelect another file...");
+const QString kTitle = QString::fromUtf16(kProgramTitle);
+
+QString InstalledSkin(const char* name) {
+    return QStringLiteral(MV_BUILD_DATA_DIR "/skins/") + QLatin1String(name);
+}
+
+// Processes events until `done` holds or the time is up.
+template <typename Condition>
+bool WaitFor(Condition done, int timeoutMs = 10'000) {
+    QDeadlineTimer deadline(timeoutMs);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+class StartupTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        OverrideScreenSize(240, 320);
+        SetMessageBoxResponder([this](const MessageBoxRequest& box) {
+            messages.push_back(box);
+            return IDOK;
+        });
+    }
+    void TearDown() override {
+        SetMessageBoxResponder({});
+        OverrideScreenSize(0, 0);
+    }
+
+    QString SkinsFolder() const { return home.DataHome() + "/TEV/Marovellastrine/Skins/"; }
+    std::optional<QString> StoredPath() {
+        Settings stored;
+        LoadSettings(stored);
+        return stored.SkinPath;
+    }
+
+    test::IsolatedHome home;
+    std::vector<MessageBoxRequest> messages;
+};
+
+TEST_F(StartupTest, EachFailureIsReportedAndPickedAgainUntilASkinLoads) {
+    const QString missing = home.Path() + "/gone.scs";
+    const QString corrupt = home.Path() + "/corrupt.scs";
+    ASSERT_TRUE(test::WriteAll(corrupt, "not a skin"));
+    const QStringList picks = {corrupt, corrupt, InstalledSkin("default_240.scs")};
+    std::vector<std::optional<QString>> seen, stored;
+    AppState state;
+    state.settings.SkinPath = missing;
+    EXPECT_TRUE(LoadStartupSkin(state, [&](AppState& s, QWidget* owner) {
+        EXPECT_EQ(owner, nullptr);
+        seen.push_back(s.settings.SkinPath);
+        stored.push_back(StoredPath());
+        s.settings.SkinPath = picks[qsizetype(seen.size()) - 1];
+        return true;
+    }));
+
+    ASSERT_EQ(messages.size(), 3u);
+    EXPECT_EQ(messages[0].text, kMissingText);
+    EXPECT_EQ(messages[1].text, kErrorText);
+    EXPECT_EQ(messages[2].text, kErrorText);
+    for (const MessageBoxRequest& box : messages) {
+        EXPECT_EQ(box.owner, nullptr);
+        EXPECT_EQ(box.icon, MessageIcon::Exclamation);
+        EXPECT_EQ(box.buttons, MessageButtons::Ok);
+    }
+    // A missing file's path stays while the picker is open; one that failed to load is gone.
+    EXPECT_EQ(seen, (std::vector<std::optional<QString>>{missing, std::nullopt, std::nullopt}));
+    // Each pick is saved before it is tried.
+    EXPECT_EQ(stored[1], corrupt);
+    EXPECT_EQ(StoredPath(), picks.last());
+    EXPECT_GT(state.skin.faceImage.width, 0);
+    ReleaseSkin(state.skin, state.handRenderer);
+}
+
+// What stays in the skins folder for each screen; the bounds are those of the size classes.
+TEST_F(StartupTest, PruningKeepsTheSkinsThatSuitTheScreen) {
+    struct Row {
+        int32_t width, height;
+        QStringList kept;
+    };
+    const std::vector<Row> rows = {
+        {240, 320, {"default_240.scs"}},
+        {320, 319, {"default_240.scs"}},
+        {320, 480, {"default_320.scs"}},
+        {320, 320, {"default_240.scs", "default_320.scs"}},
+        {479, 479, {"default_240.scs", "default_320.scs"}},
+        {480, 640, {"default_480.scs"}},
+        {480, 480, {"default_320.scs", "default_480.scs"}},
+    };
+    for (const Row& row : rows) {
+        QDir(SkinsFolder()).removeRecursively();
+        ASSERT_TRUE(QDir().mkpath(SkinsFolder()));
+        for (const char* name : {"default_240.scs", "default_320.scs", "default_480.scs"})
+            ASSERT_TRUE(QFile::copy(InstalledSkin(name), SkinsFolder() + name));
+        ASSERT_TRUE(test::WriteAll(SkinsFolder() + "mine.scs", "a skin of the user's"));
+        OverrideScreenSize(row.width, row.height);
+        PruneDefaultSkins();
+        EXPECT_EQ(QDir(SkinsFolder()).entryList(QDir::Files, QDir::Name),
+                  row.kept + QStringList{"mine.scs"})
+            << row.width << " x " << row.height;
+    }
+    // Files already gone are no error.
+    PruneDefaultSkins();
+}
+
+TEST_F(StartupTest, FirstStartLoadsTheDefaultSkinRunsTheClockAndPrunes) {
+    bool sawMainWindow = false;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            // Ended with Done once pruning (200 ms after start) has happened.
+            if (window->isVisible() && window->windowTitle() == kTitle &&
+                !QFile::exists(SkinsFolder() + "default_480.scs")) {
+                sawMainWindow = true;
+                PostCommand(window, IDOK);
+            }
+        }
+    });
+    closer.start(50);
+    EXPECT_EQ(RunProgram(), 0);
+    EXPECT_TRUE(sawMainWindow);
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(QDir(SkinsFolder()).entryList(QDir::Files), QStringList{"default_240.scs"});
+    // Nothing was picked, so nothing was written.
+    QDirIterator written(home.ConfigHome(), QDir::Files, QDirIterator::Subdirectories);
+    EXPECT_FALSE(written.hasNext()) << written.next().toStdString();
+}
+
+TEST_F(StartupTest, CancellingThePickerAtStartEndsWithoutMainWindow) {
+    // In a folder that doesn't exist, so the picker has little to list on its way there.
+    const QString gone = QStringLiteral("/no-such-folder-here/gone.scs");
+    Settings stored;
+    stored.SkinPath = gone;
+    SaveSettings(stored);
+    bool sawMainWindow = false;
+    int pickersClosed = 0;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        for (QWidget* window : QApplication::topLevelWidgets())
+            sawMainWindow |= window->isVisible() && window->windowTitle() == kTitle;
+        if (QWidget* picker = QApplication::activeModalWidget()) {
+            ++pickersClosed;
+            picker->close();
+        }
+    });
+    closer.start(50);
+    EXPECT_EQ(RunProgram(), 0);
+    EXPECT_FALSE(sawMainWindow);
+    EXPECT_EQ(pickersClosed, 1);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, kMissingText);
+    EXPECT_EQ(StoredPath(), gone); // the store keeps the last saved path
+}
+
+TEST(SingleInstance, OneHolderAtATimeWhichRaisesTheDialogASecondStartNames) {
+    test::IsolatedHome home;
+    auto lock = std::make_unique<SingleInstanceLock>(u"test-lock");
+    EXPECT_EQ(lock->State(), InstanceLockState::Held);
+    EXPECT_EQ(SingleInstanceLock(u"test-lock").State(), InstanceLockState::HeldByAnother);
+    lock.reset();
+    lock = std::make_unique<SingleInstanceLock>(u"test-lock");
+    ASSERT_EQ(lock->State(), InstanceLockState::Held);
+
+    QDialog wanted;
+    wanted.setWindowTitle(kTitle);
+    QDialog other;
+    wanted.show();
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(WaitFor([&] { return QApplication::activeWindow() == &other; }));
+    EXPECT_FALSE(AskRunningInstanceToRaise(u"no-such-lock", kTitle));
+    EXPECT_TRUE(AskRunningInstanceToRaise(u"test-lock", kTitle));
+    EXPECT_TRUE(WaitFor([&] { return QApplication::activeWindow() == &wanted; }));
+}
+
+// The real program, twice, in a home of its own: the second start ends at once with 0.
+TEST(SingleInstance, SecondProgramEndsAtOnceWhileTheFirstRuns) {
+    test::IsolatedHome home;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + home.Path() + "/no-bus");
+    const QStringList arguments = {
+        "--bounding-set", "-sys_time", "--inh-caps",
+        "-sys_time",      "--",        QStringLiteral(MV_BIN_DIR "/marovellastrine")};
+    QProcess first;
+    first.setProcessEnvironment(environment);
+    first.start("setpriv", arguments);
+    ASSERT_TRUE(first.waitForStarted());
+    // The first one runs its clock: 200 ms after its window is up, the default skins that don't
+    // suit the screen go.
+    const QDir skins(home.DataHome() + "/TEV/Marovellastrine/Skins/");
+    EXPECT_TRUE(WaitFor([&] {
+        const qsizetype left = skins.entryList(QDir::Files).size();
+        return left > 0 && left < 3;
+    }));
+
+    QProcess second;
+    second.setProcessEnvironment(environment);
+    second.start("setpriv", arguments);
+    EXPECT_TRUE(second.waitForFinished(5000));
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_EQ(first.state(), QProcess::Running);
+
+    first.terminate();
+    if (!first.waitForFinished(5000)) {
+        first.kill();
+        first.waitForFinished();
+    }
+}
+
+} // namespace
+} // namespace mv
