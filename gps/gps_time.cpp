@@ -1,5 +1,6 @@
 #include "gps/gps_time.h"
 
+#include "gps/sync_finish.h"
 #include "platform/device_clock.h"
 
 namespace mv {
@@ -33,6 +34,9 @@ void PollGpsTime(AppState& state, CalendarTime& displayTime) {
     if (!CalendarToCount(state.gpsPosition.stUTCTime, gpsUtc) || !UtcToLocalCount(gpsUtc, gpsLocal))
         return;
     CountToCalendar(gpsLocal, displayTime);
+    // At most one sample per notification, of whatever record is held now.
+    if (state.samplesLeft != 0 && state.dataCount != state.sampledCount)
+        TakeSyncSample(state, gpsUtc);
 }
 
 } // namespace mv

@@ -1,0 +1,52 @@
+#pragma once
+// The GPS reader: opens the GPS intermediate driver and runs a worker thread that waits for the
+// driver's notifications and hands each new position or device-state record to a listener.
+
+#include "platform/gps_records.h"
+
+#include <cstdint>
+#include <memory>
+#include <thread>
+
+namespace mv {
+
+// Status codes of Open and Close: 0 success, negative failure. A platform error e > 0 becomes
+// 0x80070000 | (e & 0xFFFF).
+constexpr int32_t kReaderOk = 0;
+constexpr int32_t kReaderInvalidArgument = int32_t(0x80070057);
+constexpr int32_t kReaderFailed = int32_t(0x80004005); // a failure that gave no error code
+// Close: the worker did not end within 5000 ms. It keeps the events and the device (and still
+// calls the listener) until it ends, so the listener must stay alive.
+constexpr int32_t kReaderWorkerStillRunning = int32_t(0x800705B4);
+
+// Receives the records on the worker thread. Results are ignored.
+class GpsListener {
+public:
+    virtual ~GpsListener() = default;
+    virtual uint32_t OnPosition(const GPS_POSITION& position) = 0;
+    virtual uint32_t OnDeviceState(const GPS_DEVICE& device) = 0;
+};
+
+// At most one reader is open at a time.
+class GpsReader {
+public:
+    GpsReader() = default;
+    ~GpsReader();
+    GpsReader(const GpsReader&) = delete;
+    GpsReader& operator=(const GpsReader&) = delete;
+
+    int32_t Open(GpsListener* listener);
+    int32_t Close();
+
+    // What the worker uses: shared with it, so it never outlives them.
+    struct WorkerResources;
+
+private:
+    // Signals the worker to stop and waits at most 5000 ms for it; the stop status.
+    int32_t StopWorker();
+
+    std::shared_ptr<WorkerResources> resources_;
+    std::thread workerThread_;
+};
+
+} // namespace mv
