@@ -161,6 +161,29 @@ SetClockResult SetDeviceLocalTime(const CalendarTime& local) {
     return SetClockResult::Unavailable;
 }
 
+bool ShiftSimulatedClock(int64_t shiftUnits) {
+    std::lock_guard guard(Clock().lock);
+    switch (Clock().mode) {
+    case DeviceClockMode::Manual: {
+        int64_t moved = 0;
+        if (__builtin_add_overflow(Clock().manualUtc, shiftUnits, &moved) || moved < 0)
+            return false;
+        Clock().manualUtc = moved;
+        return true;
+    }
+    case DeviceClockMode::Simulated: {
+        int64_t moved = 0;
+        if (__builtin_add_overflow(Clock().offset, shiftUnits, &moved))
+            return false;
+        Clock().offset = moved;
+        return true;
+    }
+    case DeviceClockMode::System:
+        break;
+    }
+    return false;
+}
+
 bool CalendarToCount(const CalendarTime& time, int64_t& count) {
     using namespace std::chrono;
     // The chrono types keep only the low bits of a field, so a field's range is checked first.

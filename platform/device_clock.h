@@ -48,6 +48,9 @@ enum class SetClockResult {
 };
 // Sets the device's local time. Simulated and manual clocks move; the system clock is left alone.
 SetClockResult SetDeviceLocalTime(const CalendarTime& local);
+// Moves a simulated or manual clock's time by shiftUnits (either sign). False for the system
+// clock, or when the moved time would leave the scale.
+bool ShiftSimulatedClock(int64_t shiftUnits);
 
 // A calendar record to a count. Fails on a record that names no moment: month outside 1-12, a
 // day the month does not have, hour > 23, minute or second > 59, milliseconds > 999, a year

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <array>
+#include <mutex>
 
 namespace mv {
 namespace {
@@ -27,9 +28,25 @@ std::string ReadHost(const StoreKey& key) {
     return host.trimmed().toStdString();
 }
 
-} // namespace
+struct OverrideState {
+    std::mutex lock;
+    GpsServerOverride value;
+};
 
-GpsServerAddress ReadGpsServerAddress() {
+OverrideState& Override() {
+    static OverrideState state;
+    return state;
+}
+
+void ApplyOverride(GpsServerAddress& address) {
+    const std::lock_guard guard(Override().lock);
+    if (!Override().value.host.empty())
+        address.host = Override().value.host;
+    if (Override().value.port)
+        address.port = *Override().value.port;
+}
+
+GpsServerAddress ReadStoredGpsServerAddress() {
     GpsServerAddress address;
     StoreKey key;
     if (StoreOpenKey(StoreRoot::CurrentUser, kGpsSettingsKey, StoreAccess::Read, key) != kStoreOk)
@@ -40,6 +57,30 @@ GpsServerAddress ReadGpsServerAddress() {
     if (ReadDword(key, kGpsPortValue, port) && port >= 1 && port <= 0xFFFF)
         address.port = uint16_t(port);
     return address;
+}
+
+} // namespace
+
+GpsServerAddress ReadGpsServerAddress() {
+    GpsServerAddress address = ReadStoredGpsServerAddress();
+    ApplyOverride(address);
+    return address;
+}
+
+bool WriteGpsServerAddress(const GpsServerAddress& address) {
+    if (address.host.empty() || address.port == 0)
+        return false;
+    const std::u16string host = QString::fromStdString(address.host).toStdU16String();
+    StoreKey key;
+    return StoreCreateKey(StoreRoot::CurrentUser, kGpsSettingsKey, StoreAccess::ReadWrite, key,
+                          nullptr) == kStoreOk &&
+           StoreSetString(key, kGpsHostValue, host) == kStoreOk &&
+           StoreSetDword(key, kGpsPortValue, address.port) == kStoreOk;
+}
+
+void OverrideGpsServerAddress(GpsServerOverride override) {
+    const std::lock_guard guard(Override().lock);
+    Override().value = std::move(override);
 }
 
 } // namespace mv

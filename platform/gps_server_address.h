@@ -3,6 +3,7 @@
 // store, or the defaults when they are missing or unusable.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -19,7 +20,18 @@ struct GpsServerAddress {
     uint16_t port = kDefaultGpsPort;
 };
 
-// Reads the current user's GPS settings.
+// Reads the current user's GPS settings, with this process's override applied.
 GpsServerAddress ReadGpsServerAddress();
+
+// Stores host (UTF-8, not empty) and port for the current user. False when the store refused.
+bool WriteGpsServerAddress(const GpsServerAddress& address);
+
+// A host and port that win over the stored ones for this process only, without writing the store
+// (the headless sync tool's --host and --port). An empty host or no port keeps the stored value.
+struct GpsServerOverride {
+    std::string host;
+    std::optional<uint16_t> port;
+};
+void OverrideGpsServerAddress(GpsServerOverride override);
 
 } // namespace mv

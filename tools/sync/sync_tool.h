@@ -1,0 +1,21 @@
+#pragma once
+// The headless synchronisation: the program's GPS reader and synchronisation procedure hosted by
+// a plain QObject in a QCoreApplication, with the closing message printed instead of shown.
+
+#include "tools/sync/sync_options.h"
+
+namespace mv::sync_tool {
+
+enum ExitCode : int {
+    kExitDone = 0,
+    kExitSyncFailed = 1,
+    kExitNoGpsDevice = 2,
+    kExitClockNotSet = 3,
+    kExitUsage = 64,
+};
+
+// Runs one synchronisation (or measurement, with --query) in the running QCoreApplication and
+// returns the tool's exit code. Prints each sample and the closing message on stdout.
+int RunSync(const SyncOptions& options);
+
+} // namespace mv::sync_tool
