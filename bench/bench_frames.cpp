@@ -1,5 +1,6 @@
 // Frames of the clock face with the default skins: a full frame, and the partial frame of a
-// second-hand tick, at 240 x 320 and 480 x 640 in the four drawing modes.
+// second-hand tick with and without smooth motion, at 240 x 320 and 480 x 640 in the four drawing
+// modes.
 #include "app/app_state.h"
 #include "clock/frame.h"
 #include "platform/screen.h"
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <benchmark/benchmark.h>
 #include <chrono>
+#include <cmath>
 #include <memory>
 #include <numbers>
 #include <vector>
@@ -62,18 +64,20 @@ void FullFrame(benchmark::State& bench, Window window, Mode mode) {
     }
 }
 
-// The second hand goes round in 6-degree ticks, so every position of the dial is measured.
-void SecondHandTick(benchmark::State& bench, Window window, Mode mode) {
+// The second hand goes round in steps of `degrees`: 6 for the ticks without smooth motion, 0.6 for
+// those with it (every 100 ms); so every position of the dial is measured.
+void SecondHandTick(benchmark::State& bench, Window window, Mode mode, double degrees) {
     const auto face = MakeFace(window, mode);
     if (!face) {
         bench.SkipWithError("default skin missing: build the default_skins target");
         return;
     }
-    int second = 0;
+    const int steps = int(std::lround(360.0 / degrees));
+    int step = 0;
     std::vector<double> ticks;
     for (auto _ : bench) {
-        second = (second + 1) % 60;
-        face->handRenderer.hands[2].angle = 6.0 * second * kDegree;
+        step = (step + 1) % steps;
+        face->handRenderer.hands[2].angle = degrees * step * kDegree;
         const auto start = std::chrono::steady_clock::now();
         mv::DrawPartialFrame(*face, mv::PendingAngles{}); // no time read: only the second moved
         benchmark::ClobberMemory();
@@ -96,7 +100,11 @@ void RegisterFrames() {
             benchmark::RegisterBenchmark(("BM_FullFrame" + suffix).c_str(), FullFrame, window, mode)
                 ->Unit(benchmark::kMicrosecond);
             benchmark::RegisterBenchmark(("BM_SecondHandTick" + suffix).c_str(), SecondHandTick,
-                                         window, mode)
+                                         window, mode, 6.0)
+                ->Unit(benchmark::kMicrosecond)
+                ->Iterations(3000);
+            benchmark::RegisterBenchmark(("BM_SmoothMotionTick" + suffix).c_str(), SecondHandTick,
+                                         window, mode, 0.6)
                 ->Unit(benchmark::kMicrosecond)
                 ->Iterations(3000);
         }

@@ -2,27 +2,29 @@
 # What the running clock costs: CPU time of the program and of the X server together, as a
 # percentage of one core, over SECONDS (default 60), under Xvfb at 480 x 640.
 #
-#   bench/measure-cpu.sh [--seconds N] [--smooth-motion on|off] [--xclock]
+#   bench/measure-cpu.sh [--seconds N] [--smooth-motion on|off] [--program PATH] [--xclock]
 #
 # The clock runs with smooth hand shapes and shadow on, smooth motion as asked, in a fresh home.
 # --xclock measures `xclock -analog -render -update 0.1` at 480 x 480 instead, for comparison.
-# Needs a build (./run.sh or ./test.sh made build/bin/marovellastrine).
+# Needs a build (./run.sh or ./test.sh made build/bin/marovellastrine); --program measures
+# another build's program instead, to compare two builds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 seconds=60
 smooth=on
 subject=clock
+program=build/bin/marovellastrine
 while [ $# -gt 0 ]; do
   case $1 in
     --seconds) seconds=$2; shift 2 ;;
     --smooth-motion) smooth=$2; shift 2 ;;
+    --program) program=$2; shift 2 ;;
     --xclock) subject=xclock; shift ;;
-    *) echo "usage: $0 [--seconds N] [--smooth-motion on|off] [--xclock]" >&2; exit 2 ;;
+    *) echo "usage: $0 [--seconds N] [--smooth-motion on|off] [--program PATH] [--xclock]" >&2; exit 2 ;;
   esac
 done
 
-program=build/bin/marovellastrine
 [ -x "$program" ] || { echo "error: $program not built" >&2; exit 1; }
 if [ $subject = xclock ] && ! command -v xclock >/dev/null; then
   echo "error: xclock is not installed (Debian package x11-apps)" >&2; exit 1

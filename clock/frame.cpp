@@ -84,7 +84,7 @@ void DrawFullFrame(AppState& state) {
     const int32_t hubShadowOffset = state.skin.hubShadowOffset;
     if (ShadowMode(renderer) && hubShadowOffset != 0)
         dirty = UnionRect(dirty, OffsetRect(state.hubScreenRect, hubShadowOffset, hubShadowOffset));
-    Compose(state, dirty, std::nullopt);
+    Compose(state, dirty, nullptr, std::nullopt);
 
     InvalidateWindowRegion(state.windowPaint,
                            RegionOf({0, 0, backBuffer.width, backBuffer.height}));

@@ -46,7 +46,8 @@ void DrawShadows(AppState& state, const Rect& dirty, const Rect& area) {
 
 } // namespace
 
-void Compose(AppState& state, const Rect& dirty, const std::optional<QRegion>& handsClip) {
+void Compose(AppState& state, const Rect& dirty, const QRegion* redrawn,
+             const std::optional<QRegion>& handsClip) {
     const Skin& skin = state.skin;
     HandRenderer& renderer = state.handRenderer;
     DrawSurface& backBuffer = state.backBuffer;
@@ -67,8 +68,14 @@ void Compose(AppState& state, const Rect& dirty, const std::optional<QRegion>& h
 
     DrawSurface& target = smooth ? renderer.supersampleSurface : backBuffer;
     DrawHandsPass(skin, renderer, target, SurfaceScale(renderer), HandPass::Hands, 0);
-    if (smooth)
+    if (smooth && redrawn != nullptr) {
+        for (const QRect& part : *redrawn)
+            Downsample2x2(renderer, backBuffer,
+                          IntersectRect(dirty, {part.left(), part.top(), part.left() + part.width(),
+                                                part.top() + part.height()}));
+    } else if (smooth) {
         Downsample2x2(renderer, backBuffer, dirty);
+    }
 
     // The hub covers the hands' ends at the pivot.
     CopyFacePart(skin, backBuffer, skin.hubRect, state.hubScreenRect);

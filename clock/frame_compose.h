@@ -35,8 +35,10 @@ inline QRegion RegionOf(const Rect& rect) {
 }
 
 // Dial, indicator (while the GPS time is valid), shadows over dirty, hands, 2 x 2 averaging over
-// dirty, hub; each surface stays inside its clip. handsClip, when given, becomes the back buffer's
-// clip after the dial and the indicator are drawn.
-void Compose(AppState& state, const Rect& dirty, const std::optional<QRegion>& handsClip);
+// dirty, hub; each surface stays inside its clip. redrawn, when given, is the part of dirty that
+// the clips let through, so the averaging skips the rest. handsClip, when given, becomes the back
+// buffer's clip after the dial and the indicator are drawn.
+void Compose(AppState& state, const Rect& dirty, const QRegion* redrawn,
+             const std::optional<QRegion>& handsClip);
 
 } // namespace mv

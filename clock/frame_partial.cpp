@@ -2,6 +2,7 @@
 #include "clock/display_time.h"
 #include "clock/frame.h"
 #include "clock/frame_compose.h"
+#include "clock/frame_coverage.h"
 #include "clock/hand_geometry.h"
 #include "gps/gps_time_valid.h"
 
@@ -11,11 +12,12 @@ namespace mv {
 
 namespace {
 
-// The rectangles a pass redraws: where the moved hands were, the indicator, where they are now.
+// What a pass redraws: where the moved hands were, the indicator, where the hands are now. A
+// hand's slot holds the pixels it covers (HandCoverage), not its whole bounding rectangle.
 constexpr size_t kOldBoundsSlot = 0; // + hand index
 constexpr size_t kIndicatorSlot = 3;
-constexpr size_t kNewBoundsSlot = 4; // + hand index
-using CandidateSlots = std::array<std::optional<Rect>, 7>;
+constexpr size_t kNewBoundsSlot = 4;           // + hand index
+using CandidateSlots = std::array<QRegion, 7>; // empty = not filled
 
 constexpr size_t kHour = 0;
 constexpr size_t kSecond = 2;
@@ -23,26 +25,29 @@ constexpr size_t kSecond = 2;
 QRegion UnionOfSlots(const CandidateSlots& slots, size_t first, size_t last) {
     QRegion region;
     for (size_t i = first; i <= last; ++i)
-        if (slots[i])
-            region += RegionOf(*slots[i]);
+        region += slots[i];
     return region;
 }
 
-// The back buffer's clip while the dial and the indicator are drawn.
+// The back buffer's clip while the dial and the indicator are drawn; redrawn is repaintRegion
+// inside workRect.
 QRegion BackBufferClip(const HandRenderer& renderer, const CandidateSlots& slots,
-                       const QRegion& repaintRegion, const Rect& dirty) {
+                       const QRegion& repaintRegion, const QRegion& redrawn) {
     if (SmoothMode(renderer)) {
-        // dirty stays inside workRect; an indicator outside it is redrawn all the same.
-        QRegion clip = RegionOf(dirty);
-        if (slots[kIndicatorSlot])
-            clip += RegionOf(*slots[kIndicatorSlot]);
-        return clip;
+        // Hands are redrawn inside workRect only; an indicator outside it is redrawn all the same.
+        return redrawn + slots[kIndicatorSlot];
     }
     if (ShadowMode(renderer))
         return repaintRegion;
     // Plain: the dial is drawn again only where hands left and where the indicator changed; the
     // hands are then filled over the whole repaint region.
     return UnionOfSlots(slots, kOldBoundsSlot, kIndicatorSlot);
+}
+
+QRegion CoverageOf(const AppState& state, size_t hand) {
+    const HandRenderer& renderer = state.handRenderer;
+    const HandStyle& style = state.skin.hands[hand];
+    return HandCoverage(style, renderer.hands[hand], ShadowMode(renderer) ? style.shadowOffset : 0);
 }
 
 // One pass; returns the angles it deferred to the next pass, if any.
@@ -63,7 +68,7 @@ std::optional<PendingAngles> DrawPartialPass(AppState& state,
     const bool indicatorChanged = state.gpsTimeValid != state.gpsIndicatorDrawn;
     if (indicatorChanged) {
         state.gpsIndicatorDrawn = state.gpsTimeValid;
-        slots[kIndicatorSlot] = state.gpsIndicatorScreenRect;
+        slots[kIndicatorSlot] = RegionOf(state.gpsIndicatorScreenRect);
     }
 
     // One moved hand per pass, the second hand first; with a changed indicator, all of them.
@@ -74,7 +79,7 @@ std::optional<PendingAngles> DrawPartialPass(AppState& state,
         if (hand.angle == hand.drawnAngle)
             continue;
         if (!taken || indicatorChanged) {
-            slots[kOldBoundsSlot + k] = hand.bounds;
+            slots[kOldBoundsSlot + k] = CoverageOf(state, k);
             hand.drawnAngle = hand.angle;
             marked[k] = true;
             taken = true;
@@ -90,23 +95,25 @@ std::optional<PendingAngles> DrawPartialPass(AppState& state,
         ComputeAllHands(state.skin, renderer);
         for (size_t k = kHour; k <= kSecond; ++k)
             if (marked[k])
-                slots[kNewBoundsSlot + k] = renderer.hands[k].bounds;
+                slots[kNewBoundsSlot + k] = CoverageOf(state, k);
     }
 
     const QRegion repaintRegion = UnionOfSlots(slots, 0, slots.size() - 1);
-    Rect box;
-    for (const std::optional<Rect>& slot : slots)
-        if (slot)
-            box = UnionRect(box, *slot);
-    const Rect dirty = IntersectRect(box, renderer.workRect);
+    const QRegion redrawn = repaintRegion.intersected(RegionOf(renderer.workRect));
+    const QRect box = redrawn.boundingRect();
+    const Rect dirty{box.left(), box.top(), box.left() + box.width(), box.top() + box.height()};
 
-    state.backBuffer.clip = BackBufferClip(renderer, slots, repaintRegion, dirty);
-    const QRegion surfaceClip = RegionOf(ToSurfaceRect(renderer, dirty));
-    if (SmoothMode(renderer))
-        renderer.supersampleSurface.clip = surfaceClip;
-    if (ShadowMode(renderer))
-        renderer.shadowSurface.clip = surfaceClip;
-    Compose(state, dirty, PlainMode(renderer) ? std::optional(repaintRegion) : std::nullopt);
+    state.backBuffer.clip = BackBufferClip(renderer, slots, repaintRegion, redrawn);
+    if (!PlainMode(renderer)) {
+        const QRegion surfaceClip =
+            ToSurfaceRegion(redrawn, renderer.workRect, SurfaceScale(renderer));
+        if (SmoothMode(renderer))
+            renderer.supersampleSurface.clip = surfaceClip;
+        if (ShadowMode(renderer))
+            renderer.shadowSurface.clip = surfaceClip;
+    }
+    Compose(state, dirty, &redrawn,
+            PlainMode(renderer) ? std::optional(repaintRegion) : std::nullopt);
     state.backBuffer.clip.reset();
     renderer.supersampleSurface.clip.reset();
     renderer.shadowSurface.clip.reset();

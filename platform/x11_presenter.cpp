@@ -113,20 +113,26 @@ void ConvertRow(const QImage& source, int y, int left, int width, uint32_t* out)
     }
 }
 
-// Notes completions of earlier shared-memory puts; other events and errors are dropped.
+// Notes completions of earlier shared-memory puts; other events and errors are dropped. The
+// socket is read once, which at the clock's pace already holds the last put's completion; only
+// when it doesn't, and waitForCompletion asks for it, does this wait for the server.
 void HandleEvents(X11Connection& x11, bool waitForCompletion) {
+    xcb_generic_event_t* event = xcb_poll_for_event(x11.connection);
     while (true) {
-        xcb_generic_event_t* event = waitForCompletion && x11.shared.pendingPuts > 0
-                                         ? xcb_wait_for_event(x11.connection)
-                                         : xcb_poll_for_event(x11.connection);
-        if (event == nullptr)
-            return;
+        if (event == nullptr) {
+            if (!waitForCompletion || x11.shared.pendingPuts == 0)
+                return;
+            event = xcb_wait_for_event(x11.connection);
+            if (event == nullptr)
+                return; // the connection broke
+        }
         // A completion ends the server's reading; so does an error (a refused put never
         // completes), so a failed request can't leave the next present waiting for ever.
         const uint8_t type = event->response_type & 0x7F;
         if ((type == x11.shmCompletionEvent || type == 0) && x11.shared.pendingPuts > 0)
             --x11.shared.pendingPuts;
         std::free(event);
+        event = xcb_poll_for_queued_event(x11.connection);
     }
 }
 
@@ -243,8 +249,9 @@ void X11Presenter::Present(const QImage& source, const QRegion& region) {
         for (const QRect& part : parts)
             PutThroughSocket(x11, source, part);
     }
+    // The completions are read at the next present, not now: they can't have come yet, and
+    // asking would cost a system call per frame.
     xcb_flush(x11.connection);
-    HandleEvents(x11, false);
 }
 
 } // namespace mv

@@ -1,0 +1,141 @@
+// Partial frames redraw and repaint only the bands a moving hand covers. A band that misses a
+// pixel of a hand, its overlay, its shadow or its smoothed edge leaves a trail on the face: so the
+// hands go round through every part of the dial, in steps like those of smooth motion, and each
+// frame must equal a full frame at the same angles and repaint every pixel it changed.
+#include "clock/frame.h"
+#include "clock/frame_coverage.h"
+#include "platform/screen.h"
+#include "skin/skin_loader.h"
+
+#include <QString>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <memory>
+#include <numbers>
+#include <optional>
+
+namespace mv {
+namespace {
+
+constexpr double kDegree = std::numbers::pi / 180.0;
+
+struct Mode {
+    const char* name;
+    bool smoothShapes;
+    bool shadow;
+};
+constexpr Mode kModes[] = {
+    {"plain", false, false},
+    {"smooth", true, false},
+    {"shadow", false, true},
+    {"smooth+shadow", true, true},
+};
+
+struct Face {
+    std::unique_ptr<AppState> state = std::make_unique<AppState>();
+    PaintRecorder recorder;
+
+    Face(int skin, const Mode& mode) {
+        OverrideScreenDpi(96, 96);
+        state->settings.AntiAliased = mode.smoothShapes;
+        state->settings.Shadow = mode.shadow;
+        const QString path = QStringLiteral(MV_BUILD_DATA_DIR "/skins/default_%1.scs").arg(skin);
+        EXPECT_TRUE(LoadSkin(path, state->settings, state->skin, state->handRenderer))
+            << LastSkinError();
+        state->windowPaint.recorder = &recorder;
+        const int32_t height = skin * 4 / 3;
+        ResizeBackBuffer(*state, skin, height);
+    }
+    ~Face() {
+        ReleaseDrawSurface(state->backBuffer);
+        ReleaseSkin(state->skin, state->handRenderer);
+    }
+    void SetAngles(double hour, double minute, double second) {
+        state->handRenderer.hands[0].angle = hour * kDegree;
+        state->handRenderer.hands[1].angle = minute * kDegree;
+        state->handRenderer.hands[2].angle = second * kDegree;
+    }
+};
+
+// The first pixel that differs, or none.
+std::optional<QPoint> FirstDifference(const QImage& a, const QImage& b) {
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            if (a.pixel(x, y) != b.pixel(x, y))
+                return QPoint(x, y);
+    return std::nullopt;
+}
+
+std::optional<QPoint> ChangeOutside(const QImage& before, const QImage& after,
+                                    const QRegion& repainted) {
+    for (int y = 0; y < before.height(); ++y) {
+        const uchar* a = before.constScanLine(y);
+        const uchar* b = after.constScanLine(y);
+        if (std::memcmp(a, b, size_t(before.bytesPerLine())) == 0)
+            continue;
+        for (int x = 0; x < before.width(); ++x)
+            if (before.pixel(x, y) != after.pixel(x, y) && !repainted.contains(QPoint(x, y)))
+                return QPoint(x, y);
+    }
+    return std::nullopt;
+}
+
+TEST(FrameCoverage, HandsSweepingTheDialLeaveExactlyTheFullFramePicture) {
+    for (const int skin : {240, 320, 480}) {
+        for (const Mode& mode : kModes) {
+            SCOPED_TRACE(testing::Message() << skin << " " << mode.name);
+            Face running(skin, mode);
+            Face reference(skin, mode);
+            running.SetAngles(304, 48, 0);
+            DrawFullFrame(*running.state);
+            // The second hand in 2.7-degree steps, the minute hand in 3-degree steps every third
+            // frame (a second pass), the hour hand now and then (a third).
+            for (int step = 1; step <= 140; ++step) {
+                const double second = 2.7 * step;
+                const double minute = 48 + 3 * (step / 3);
+                const double hour = 304 + 7.5 * (step / 20);
+                const QImage before = running.state->backBuffer.bitmap.copy();
+                running.recorder.invalidations.clear();
+                running.SetAngles(hour, minute, second);
+                DrawPartialFrame(*running.state, PendingAngles{hour * kDegree, minute * kDegree});
+
+                reference.SetAngles(hour, minute, second);
+                DrawFullFrame(*reference.state);
+                const QImage& after = running.state->backBuffer.bitmap;
+                const std::optional<QPoint> wrong =
+                    FirstDifference(after, reference.state->backBuffer.bitmap);
+                ASSERT_FALSE(wrong)
+                    << "step " << step << " pixel " << wrong->x() << "," << wrong->y();
+
+                QRegion repainted;
+                for (const QRegion& region : running.recorder.invalidations)
+                    repainted += region;
+                const std::optional<QPoint> unseen = ChangeOutside(before, after, repainted);
+                ASSERT_FALSE(unseen)
+                    << "step " << step << " pixel " << unseen->x() << "," << unseen->y();
+            }
+        }
+    }
+}
+
+TEST(FrameCoverage, ASlantedHandCoversAStripNotItsBoundingRectangle) {
+    Face face(480, kModes[3]);
+    const HandRenderer& renderer = face.state->handRenderer;
+    const HandState& second = renderer.hands[2];
+    face.SetAngles(304, 48, 45);
+    DrawFullFrame(*face.state);
+    const QRegion coverage =
+        HandCoverage(face.state->skin.hands[2], second, face.state->skin.hands[2].shadowOffset);
+
+    const Rect& bounds = second.bounds;
+    EXPECT_TRUE(
+        coverage.subtracted(QRegion(bounds.left, bounds.top, bounds.Width(), bounds.Height()))
+            .isEmpty());
+    int64_t area = 0;
+    for (const QRect& rect : coverage)
+        area += int64_t(rect.width()) * rect.height();
+    EXPECT_LT(area, int64_t(bounds.Width()) * bounds.Height() / 2);
+}
+
+} // namespace
+} // namespace mv
