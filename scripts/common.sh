@@ -7,7 +7,7 @@ MV_PACKAGES=(
   libgps-dev gpsd
   libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  xvfb xdotool imagemagick
+  xvfb xdotool imagemagick desktop-file-utils
 )
 
 mv_install_missing() {
