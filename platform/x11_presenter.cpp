@@ -20,7 +20,7 @@ struct SharedImage {
     uint32_t* pixels = nullptr;
     int width = 0;
     int height = 0;
-    int pendingPuts = 0; // puts the server may still be reading (their completion hasn't come)
+    int pendingPuts = 0; // frames the server may still be reading (their completion hasn't come)
 };
 
 } // namespace
@@ -186,17 +186,21 @@ void PutThroughSocket(X11Connection& x11, const QImage& source, const QRect& par
     }
 }
 
-// The caller has waited until the server no longer reads the shared picture.
-void PutThroughSharedMemory(X11Connection& x11, const QImage& source, const QRect& part) {
+// The caller has waited until the server no longer reads the shared picture. The server handles
+// requests in order, so only a frame's last put asks for a completion event: when it comes, the
+// server has read every part of the frame.
+void PutThroughSharedMemory(X11Connection& x11, const QImage& source, const QRect& part,
+                            bool lastOfFrame) {
     for (int y = part.top(); y <= part.bottom(); ++y)
         ConvertRow(source, y, part.left(), part.width(),
                    x11.shared.pixels + size_t(y) * size_t(x11.shared.width) + part.left());
     xcb_shm_put_image(x11.connection, x11.window, x11.gc, uint16_t(x11.shared.width),
                       uint16_t(x11.shared.height), uint16_t(part.left()), uint16_t(part.top()),
                       uint16_t(part.width()), uint16_t(part.height()), int16_t(part.left()),
-                      int16_t(part.top()), x11.depth, XCB_IMAGE_FORMAT_Z_PIXMAP, 1,
-                      x11.shared.segment, 0);
-    ++x11.shared.pendingPuts;
+                      int16_t(part.top()), x11.depth, XCB_IMAGE_FORMAT_Z_PIXMAP,
+                      uint8_t(lastOfFrame ? 1 : 0), x11.shared.segment, 0);
+    if (lastOfFrame)
+        ++x11.shared.pendingPuts;
 }
 
 } // namespace
@@ -243,8 +247,10 @@ void X11Presenter::Present(const QImage& source, const QRegion& region) {
         // The server may still be reading the last frame's puts: wait for them before writing
         // over the picture (at the clock's pace they have long finished).
         HandleEvents(x11, true);
+        const int count = parts.rectCount();
+        int index = 0;
         for (const QRect& part : parts)
-            PutThroughSharedMemory(x11, source, part);
+            PutThroughSharedMemory(x11, source, part, ++index == count);
     } else {
         for (const QRect& part : parts)
             PutThroughSocket(x11, source, part);
