@@ -78,6 +78,8 @@ MainWindow::MainWindow(AppState& state)
     syncLabel->hide();
     state_.syncLabel = syncLabel;
 
+    closeFilter_ =
+        std::make_unique<BlockedCloseRequestFilter>(this, [this] { EndByCloseRequest(); });
     connect(qApp, &QGuiApplication::focusWindowChanged, this,
             [this](QWindow* focused) { programWindowWasFocused_ = focused != nullptr; });
 }
@@ -234,9 +236,13 @@ void MainWindow::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    EndByCloseRequest();
+    event->accept();
+}
+
+void MainWindow::EndByCloseRequest() {
     CloseSiblingWindows(state_);
     done(IDCLOSED);
-    event->accept();
 }
 
 bool InitMainWindow(AppState& state, MainWindow& window) {

@@ -3,11 +3,13 @@
 // that drive the clock, full-screen mode and the commands. Its modal loop is the program's loop.
 
 #include "app/app_state.h"
+#include "platform/close_request_filter.h"
 #include "platform/window_messages.h"
 
 #include <QDialog>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 namespace mv {
 
@@ -36,6 +38,8 @@ private:
     bool HandleMessage(MessageId message, uintptr_t wParam);
     void HandleActivation(bool active);
     void RunModal(const std::function<void()>& dialog);
+    // The close request: the program's other dialogs are closed first, then the window ends.
+    void EndByCloseRequest();
 
     AppState& state_;
     ClockFaceWidget* face_; // owned by the window
@@ -43,6 +47,8 @@ private:
     // activation coming from one of the program's own windows (a dialog that just closed) keeps
     // full-screen mode; one coming from elsewhere leaves it.
     bool programWindowWasFocused_ = false;
+    // Close requests that arrive while one of the program's dialogs blocks the window.
+    std::unique_ptr<BlockedCloseRequestFilter> closeFilter_;
 };
 
 // The window's set-up: soft-key bars, the "Synchronize" item, the bold font, the start-up and

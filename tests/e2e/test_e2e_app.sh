@@ -172,7 +172,14 @@ check "a second start ends within a second (${elapsed_ms} ms)" test $elapsed_ms 
 check "a second start leaves one window" test "$(visible_windows . | wc -l)" -eq 1
 check "the first instance still runs" kill -0 "$clock"
 
-# --- the close request ------------------------------------------------------------------------
+# --- the close request, with Preferences open -------------------------------------------------
+# The "Menu" soft key is the right half of the bar along the window's bottom; Preferences is the
+# third item that can be chosen ("Synchronize" is greyed).
+xdotool mousemove --window "$window" 360 630 click 1
+sleep 0.5
+xdotool key Down Down Down Return
+preferences_open() { xdotool search --onlyvisible --name '^Preferences$' >/dev/null 2>&1; }
+check "Preferences opens from the menu" wait_for 3 preferences_open
 "$probe" close "$window"
 clock_ended() { ! kill -0 "$clock" 2>/dev/null || grep -q '^State:.*Z' "/proc/$clock/status"; }
 if wait_for 5 clock_ended; then
