@@ -2,6 +2,8 @@
 //
 //   marovellastrine-x11-probe close WINDOW
 //       sends the close request (WM_DELETE_WINDOW) to WINDOW (decimal or 0x...).
+//   marovellastrine-x11-probe clipboard [--timeout-ms N]
+//       prints the text on the CLIPBOARD selection (as UTF-8), as a paste would receive it.
 //   marovellastrine-x11-probe first-frame [--timeout-ms N] [--hold-ms N] -- PROGRAM [ARGS...]
 //       starts PROGRAM, prints the milliseconds from its start to its first drawn frame (the first
 //       moment its first mapped top-level window shows a face: at least 8 distinct colours on the
@@ -36,6 +38,7 @@ constexpr milliseconds kExitWait{5000};
 
 constexpr std::string_view kUsage =
     "usage: marovellastrine-x11-probe close WINDOW\n"
+    "       marovellastrine-x11-probe clipboard [--timeout-ms N]\n"
     "       marovellastrine-x11-probe first-frame [--timeout-ms N] [--hold-ms N] -- PROGRAM "
     "[ARGS...]\n";
 
@@ -91,6 +94,23 @@ int RunClose(xcb_connection_t* connection, std::string_view windowText) {
         std::fprintf(stderr, "x11-probe: could not send the close request to 0x%x\n", window);
         return 1;
     }
+    return 0;
+}
+
+int RunClipboard(xcb_connection_t* connection, xcb_window_t root, int argc, char** argv) {
+    long timeoutMs = 3000;
+    if (argc != 0 && (argc != 2 || std::string_view(argv[0]) != "--timeout-ms" ||
+                      !ParseInteger(std::string_view(argv[1]), timeoutMs))) {
+        std::fputs(kUsage.data(), stderr);
+        return 2;
+    }
+    const std::optional<std::string> text =
+        ReadClipboardText(connection, root, milliseconds(timeoutMs));
+    if (!text) {
+        std::fprintf(stderr, "x11-probe: no text on the clipboard within %ld ms\n", timeoutMs);
+        return 1;
+    }
+    std::fwrite(text->data(), 1, text->size(), stdout);
     return 0;
 }
 
@@ -181,6 +201,8 @@ int main(int argc, char** argv) {
     const std::string_view command = argv[1];
     if (command == "close" && argc == 3)
         return RunClose(connection.get(), argv[2]);
+    if (command == "clipboard")
+        return RunClipboard(connection.get(), root, argc - 2, argv + 2);
     if (command == "first-frame")
         return RunFirstFrame(connection.get(), root, argc - 2, argv + 2);
     std::fputs(kUsage.data(), stderr);

@@ -5,6 +5,7 @@
 #include <set>
 #include <span>
 #include <string_view>
+#include <thread>
 
 namespace mv::probe {
 
@@ -44,6 +45,26 @@ void CountRow(xcb_connection_t* connection, xcb_window_t window, int width, int 
         std::memcpy(&pixel, bytes.data() + x * 4, sizeof pixel);
         colours.insert(pixel & 0x00FFFFFFu);
     }
+}
+
+// Waits for the owner's answer to a ConvertSelection: the property it wrote the text to, or
+// XCB_ATOM_NONE when it refused or did not answer in time.
+xcb_atom_t WaitForSelectionNotify(xcb_connection_t* connection, xcb_window_t requestor,
+                                  std::chrono::milliseconds patience) {
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    while (std::chrono::steady_clock::now() < deadline) {
+        while (auto event = Own(xcb_poll_for_event(connection))) {
+            if ((event->response_type & 0x7F) != XCB_SELECTION_NOTIFY)
+                continue;
+            const auto* notify = reinterpret_cast<const xcb_selection_notify_event_t*>(event.get());
+            if (notify->requestor == requestor)
+                return notify->property;
+        }
+        if (xcb_connection_has_error(connection) != 0)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return XCB_ATOM_NONE;
 }
 
 } // namespace
@@ -114,6 +135,37 @@ bool SendCloseRequest(xcb_connection_t* connection, xcb_window_t window) {
     const auto error = Own(xcb_request_check(
         connection, xcb_send_event_checked(connection, 0, window, XCB_EVENT_MASK_NO_EVENT, wire)));
     return !error;
+}
+
+std::optional<std::string> ReadClipboardText(xcb_connection_t* connection, xcb_window_t root,
+                                             std::chrono::milliseconds patience) {
+    const xcb_atom_t clipboard = InternAtom(connection, "CLIPBOARD");
+    const xcb_atom_t utf8 = InternAtom(connection, "UTF8_STRING");
+    const xcb_atom_t target = InternAtom(connection, "MV_PROBE_CLIPBOARD");
+    if (clipboard == XCB_ATOM_NONE || utf8 == XCB_ATOM_NONE || target == XCB_ATOM_NONE)
+        return std::nullopt;
+    // The owner writes the text to a property of a window of ours; it is never mapped.
+    const xcb_window_t requestor = xcb_generate_id(connection);
+    xcb_create_window(connection, XCB_COPY_FROM_PARENT, requestor, root, 0, 0, 1, 1, 0,
+                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+    xcb_convert_selection(connection, requestor, clipboard, utf8, target, XCB_CURRENT_TIME);
+    xcb_flush(connection);
+
+    std::optional<std::string> text;
+    if (WaitForSelectionNotify(connection, requestor, patience) == target) {
+        const auto property = Own(
+            xcb_get_property_reply(connection,
+                                   xcb_get_property(connection, 1, requestor, target,
+                                                    XCB_GET_PROPERTY_TYPE_ANY, 0, UINT32_MAX / 4),
+                                   nullptr));
+        // Large texts come in parts (INCR); a message box's text never needs them.
+        if (property && property->type == utf8 && property->format == 8)
+            text.emplace(static_cast<const char*>(xcb_get_property_value(property.get())),
+                         static_cast<size_t>(xcb_get_property_value_length(property.get())));
+    }
+    xcb_destroy_window(connection, requestor);
+    xcb_flush(connection);
+    return text;
 }
 
 } // namespace mv::probe

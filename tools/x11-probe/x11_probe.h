@@ -1,9 +1,11 @@
 #pragma once
 // The few X11 requests the probe needs, over a connection of its own.
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <xcb/xcb.h>
 
 namespace mv::probe {
@@ -37,5 +39,10 @@ int CountRowColours(xcb_connection_t* connection, xcb_window_t window, WindowSiz
 // Sends WM_DELETE_WINDOW, the close request a window manager sends when the user closes the
 // window. False when the message could not be sent.
 bool SendCloseRequest(xcb_connection_t* connection, xcb_window_t window);
+
+// The text its owner holds on the CLIPBOARD selection, asked for as UTF8_STRING; nothing when no
+// one owns the selection, the owner refuses the conversion or does not answer within patience.
+std::optional<std::string> ReadClipboardText(xcb_connection_t* connection, xcb_window_t root,
+                                             std::chrono::milliseconds patience);
 
 } // namespace mv::probe
