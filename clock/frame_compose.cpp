@@ -29,17 +29,29 @@ void CopyFacePart(const Skin& skin, DrawSurface& target, const Rect& sourceRect,
 
 // Darkens the target under the hands' shadows: the target's part is copied into the shadow
 // surface, the shadows are filled black there, and the result is blended back with the skin's
-// opacity, which leaves the pixels outside the shadows exactly as they were.
+// opacity, which leaves the pixels outside the shadows exactly as they were. Between two 16-bit
+// surfaces the same picture comes from a cleared shadow surface and a darkening of the pixels
+// under black, without copying the target at all.
 void DrawShadows(AppState& state, const Rect& dirty, const Rect& area) {
     HandRenderer& renderer = state.handRenderer;
     DrawSurface& shadow = renderer.shadowSurface;
     const bool smooth = SmoothMode(renderer);
     DrawSurface& target = smooth ? renderer.supersampleSurface : state.backBuffer;
     const Rect targetPart = smooth ? area : dirty;
+    const auto opacity = uint8_t(uint16_t(state.skin.shadowAlpha) & 0xFF);
+    const bool both555 = target.bitmap.format() == QImage::Format_RGB555 &&
+                         shadow.bitmap.format() == QImage::Format_RGB555;
+    if (both555) {
+        ClearShadow555(shadow.bitmap, area, ClipOf(shadow));
+        DrawHandsPass(state.skin, renderer, shadow, SurfaceScale(renderer), HandPass::Shadow,
+                      state.skin.hubShadowOffset);
+        DarkenUnderShadow555(target.bitmap, TopLeft(targetPart), shadow.bitmap, area, opacity,
+                             ClipOf(target));
+        return;
+    }
     CopyPixels(shadow.bitmap, TopLeft(area), target.bitmap, targetPart, ClipOf(shadow));
     DrawHandsPass(state.skin, renderer, shadow, SurfaceScale(renderer), HandPass::Shadow,
                   state.skin.hubShadowOffset);
-    const auto opacity = uint8_t(uint16_t(state.skin.shadowAlpha) & 0xFF);
     BlendConstantAlpha(target.bitmap, TopLeft(targetPart), shadow.bitmap, area, opacity,
                        ClipOf(target));
 }

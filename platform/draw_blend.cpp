@@ -3,6 +3,7 @@
 #include "platform/draw_clip.h"
 #include "platform/pixel_format.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <type_traits>
@@ -133,6 +134,62 @@ void BlendConstantAlpha(QImage& target, Point destination, const QImage& source,
                 }
             }
         });
+    });
+}
+
+namespace {
+
+// One row: target pixels under black shadow pixels get black blended over them; the others,
+// under kShadowClear555, stay as they are. Eight pixels at a time; a group without black is
+// skipped.
+void DarkenRow555(uint16_t* out, const uint16_t* shadow, int32_t count, uint8_t alpha) {
+    int32_t x = 0;
+    for (; x + 8 <= count; x += 8) {
+        EightPixels mask;
+        std::memcpy(&mask, shadow + x, sizeof(mask));
+        const auto black = reinterpret_cast<EightPixels>(mask == 0); // all ones where black
+        if (AllZero(black))
+            continue;
+        EightPixels target;
+        std::memcpy(&target, out + x, sizeof(target));
+        const EightPixels darkened = Blend555(EightPixels{}, target, alpha);
+        target = (darkened & black) | (target & ~black);
+        std::memcpy(out + x, &target, sizeof(target));
+    }
+    for (; x < count; ++x) {
+        if (shadow[x] == 0)
+            out[x] = Blend555<uint16_t>(0, out[x], alpha);
+    }
+}
+
+} // namespace
+
+void ClearShadow555(QImage& shadow, const Rect& area, const QRegion* clip) {
+    if (shadow.format() != QImage::Format_RGB555)
+        return;
+    ForEachDrawableRect(shadow, area, clip, [&](const Rect& part) {
+        for (int32_t y = part.top; y < part.bottom; ++y) {
+            auto* row = reinterpret_cast<uint16_t*>(shadow.scanLine(y)) + part.left;
+            std::fill(row, row + part.Width(), kShadowClear555);
+        }
+    });
+}
+
+void DarkenUnderShadow555(QImage& target, Point destination, const QImage& shadow,
+                          const Rect& shadowRect, uint8_t alpha, const QRegion* clip) {
+    if (alpha == 0 || target.format() != QImage::Format_RGB555 ||
+        shadow.format() != QImage::Format_RGB555 || &target == &shadow)
+        return;
+    const Rect area = CopyDestination(destination, shadow, shadowRect, 1);
+    const int32_t shiftX = shadowRect.left - destination.x;
+    const int32_t shiftY = shadowRect.top - destination.y;
+    ForEachDrawableRect(target, area, clip, [&](const Rect& part) {
+        for (int32_t y = part.top; y < part.bottom; ++y) {
+            auto* out = reinterpret_cast<uint16_t*>(target.scanLine(y));
+            const auto* mask =
+                reinterpret_cast<const uint16_t*>(shadow.constScanLine(y + shiftY)) + shiftX;
+            DarkenRow555(out + part.left, mask + part.left, part.Width(), alpha);
+        }
     });
 }
 

@@ -319,6 +319,31 @@ TEST(Drawing, BlendOfACopyChangesOnlyTheShadow) {
     EXPECT_EQ(target.pixel(5, 5), qRgb(0, 0, 0));
 }
 
+// The cleared-shadow path must give exactly what copying the picture into the shadow surface,
+// filling black and blending back gives: under the shadows, beside them, across odd widths and
+// a clip, at every opacity the skins use.
+TEST(Drawing, DarkeningUnderAClearedShadowEqualsBlendingACopy) {
+    const QImage picture = Noise(37, 21, QImage::Format_RGB555, 5);
+    const QRegion clip = QRegion(2, 1, 30, 18).subtracted(QRegion(10, 5, 6, 6));
+    const std::array<Point, 4> quad{{{3, 2}, {30, 6}, {27, 15}, {5, 19}}};
+    for (const int alpha : {1, 77, 128, 254, 255}) {
+        QImage expected = picture.copy();
+        QImage shadow(37, 21, QImage::Format_RGB555);
+        CopyPixels(shadow, {0, 0}, expected, {0, 0, 37, 21}, nullptr);
+        FillPolygon(shadow, quad, 0x000000, nullptr);
+        FillEllipse(shadow, {20, 2, 33, 15}, 0x000000, nullptr);
+        BlendConstantAlpha(expected, {0, 0}, shadow, {0, 0, 37, 21}, uint8_t(alpha), &clip);
+
+        QImage actual = picture.copy();
+        QImage cleared(37, 21, QImage::Format_RGB555);
+        ClearShadow555(cleared, {0, 0, 37, 21}, &clip);
+        FillPolygon(cleared, quad, 0x000000, &clip);
+        FillEllipse(cleared, {20, 2, 33, 15}, 0x000000, &clip);
+        DarkenUnderShadow555(actual, {0, 0}, cleared, {0, 0, 37, 21}, uint8_t(alpha), &clip);
+        EXPECT_EQ(actual, expected) << "opacity " << alpha;
+    }
+}
+
 TEST(Drawing, BackgroundIsGradientOrPlainColourWithoutPicture) {
     Skin skin;
     skin.backgroundTopColor = MakeColor(250, 10, 0);
