@@ -13,7 +13,7 @@ namespace mv {
 
 namespace {
 
-constexpr char kDownloadHost[] = "m.tev-software.example";
+constexpr char kDownloadHost[] = "m.tev.example";
 constexpr char kProgramVersion[] = "1.0.0.0";
 
 // The model's characters, each percent-encoded as UTF-8, as many as fit into `room` characters.
