@@ -11,8 +11,6 @@
 #include <QTimerEvent>
 #include <ctime>
 #include <gtest/gtest.h>
-#include <optional>
-#include <string>
 #include <vector>
 
 namespace mv {
@@ -36,25 +34,18 @@ double Degrees(double radians) {
 // TZ for the test's lifetime; the previous zone comes back afterwards.
 class ScopedTimeZone {
 public:
-    explicit ScopedTimeZone(const char* zone) {
-        if (const char* previous = getenv("TZ"))
-            previous_ = previous;
-        Set(zone);
-    }
+    explicit ScopedTimeZone(const char* zone) : previous_(qgetenv("TZ")) { Set(zone); }
     ~ScopedTimeZone() {
-        if (previous_)
-            setenv("TZ", previous_->c_str(), 1);
-        else
-            unsetenv("TZ");
+        previous_.isNull() ? qunsetenv("TZ") : qputenv("TZ", previous_);
         tzset();
     }
     void Set(const char* zone) {
-        setenv("TZ", zone, 1);
+        qputenv("TZ", zone);
         tzset();
     }
 
 private:
-    std::optional<std::string> previous_;
+    QByteArray previous_;
 };
 
 class DisplayTime : public testing::Test {

@@ -39,22 +39,24 @@ int CountChanged(const QImage& before, const QImage& after, const QRegion& allow
     return changed;
 }
 
-TEST(Drawing, ShapesFillPixelCentresInsideWithoutOutline) {
+// The colour as a target of this format stores it.
+QRgb StoredColor(uint32_t color, QImage::Format format) {
+    QImage pixel(1, 1, format);
+    pixel.fill(QColor::fromRgb(RgbOfColor(color)));
+    return pixel.pixel(0, 0);
+}
+
+// Ellipses are filled symmetrically about their centre, in the skin's colour as the target stores
+// it.
+TEST(Drawing, EllipsesAreSymmetricAndStayInsideTheirRectangle) {
+    const uint32_t color = MakeColor(0x87, 0x4F, 0xFF);
     for (QImage::Format format : kTargetFormats) {
         QImage black(40, 40, format);
         black.fill(Qt::black);
-        QImage image = black.copy();
-        const uint32_t color = MakeColor(0x87, 0x4F, 0xFF);
-        FillPolygon(image, {{{10, 10}, {20, 10}, {20, 20}, {10, 20}}}, color, nullptr);
-        EXPECT_EQ(CountChanged(black, image, QRegion(10, 10, 10, 10)), 100);
-        QImage stored(1, 1, format);
-        stored.fill(QColor::fromRgb(RgbOfColor(color)));
-        EXPECT_EQ(image.pixel(10, 10), stored.pixel(0, 0));
-        EXPECT_EQ(image.pixel(19, 19), stored.pixel(0, 0));
-
         QImage disc = black.copy();
         FillEllipse(disc, {5, 7, 25, 19}, color, nullptr);
         EXPECT_GT(CountChanged(black, disc, QRegion(5, 7, 20, 12)), 150);
+        EXPECT_EQ(disc.pixel(15, 13), StoredColor(color, format));
         for (int y = 7; y < 19; ++y)
             for (int x = 5; x < 25; ++x) {
                 EXPECT_EQ(disc.pixel(x, y), disc.pixel(29 - x, y)) << x << "," << y;
@@ -83,9 +85,11 @@ bool CentreInside(const std::array<Point, 4>& corners, int x, int y) {
 
 TEST(Drawing, PolygonsFillExactlyTheCentresInside) {
     // Slanted, thin, self-crossing and partly outside the target, as hands at any angle are.
+    const uint32_t color = MakeColor(0x87, 0x4F, 0xFF);
     std::mt19937 random(18);
     std::uniform_int_distribution<int> coordinate(-12, 75);
     for (QImage::Format format : kTargetFormats) {
+        const QRgb stored = StoredColor(color, format);
         for (int i = 0; i < 60; ++i) {
             std::array<Point, 4> corners;
             for (Point& corner : corners)
@@ -94,10 +98,10 @@ TEST(Drawing, PolygonsFillExactlyTheCentresInside) {
                 corners[2] = {corners[1].x + 1, corners[1].y + 40}; // a steep edge
             QImage image(64, 64, format);
             image.fill(Qt::white);
-            FillPolygon(image, corners, 0x000000, nullptr);
+            FillPolygon(image, corners, color, nullptr);
             for (int y = 0; y < 64; ++y)
                 for (int x = 0; x < 64; ++x)
-                    ASSERT_EQ(image.pixel(x, y) == qRgb(0, 0, 0), CentreInside(corners, x, y))
+                    ASSERT_EQ(image.pixel(x, y) == stored, CentreInside(corners, x, y))
                         << "polygon " << i << " at " << x << "," << y;
         }
     }
@@ -108,29 +112,19 @@ TEST(Drawing, EveryOperationStaysInsideTheClip) {
     const QImage picture = Noise(64, 64, QImage::Format_RGB555, 7);
     const QImage keyed = Noise(64, 64, QImage::Format_ARGB32_Premultiplied, 8);
     const Rect all{0, 0, 64, 64};
-    const std::function<void(QImage&, const QRegion*)> operations[] = {
-        [&](QImage& t, auto c) {
-            FillPolygon(t, {{{-5, 2}, {50, 0}, {60, 45}, {1, 58}}}, 1, c);
-        },
-        [&](QImage& t, auto c) {
-            FillEllipse(t, {0, 0, 50, 64}, 0x123456, c);
-        },
-        [&](QImage& t, auto c) {
-            FillRectangle(t, {-10, -10, 100, 100}, 0x123456, c);
-        },
-        [&](QImage& t, auto c) { FillVerticalGradient(t, all, 0x0000FF, 0xFF0000, c); },
-        [&](QImage& t, auto c) {
-            CopyPixels(t, {0, 0}, picture, all, c);
-        },
-        [&](QImage& t, auto c) {
-            CopyKeyed(t, {0, 0}, keyed, all, c);
-        },
-        [&](QImage& t, auto c) {
-            ScaleCopy2x(t, {-3, 0}, picture, {0, 0, 40, 40}, c);
-        },
-        [&](QImage& t, auto c) {
-            BlendConstantAlpha(t, {0, 0}, picture, all, 100, c);
-        },
+    const std::array<Point, 4> quad{{{-5, 2}, {50, 0}, {60, 45}, {1, 58}}};
+    const Rect tall{0, 0, 50, 64}, beyond{-10, -10, 100, 100}, corner{0, 0, 40, 40};
+    using Clip = const QRegion*;
+    const Point origin{0, 0}, left{-3, 0};
+    const std::function<void(QImage&, Clip)> operations[] = {
+        [&](QImage& t, Clip c) { FillPolygon(t, quad, 1, c); },
+        [&](QImage& t, Clip c) { FillEllipse(t, tall, 0x123456, c); },
+        [&](QImage& t, Clip c) { FillRectangle(t, beyond, 0x123456, c); },
+        [&](QImage& t, Clip c) { FillVerticalGradient(t, all, 0x0000FF, 0xFF0000, c); },
+        [&](QImage& t, Clip c) { CopyPixels(t, origin, picture, all, c); },
+        [&](QImage& t, Clip c) { CopyKeyed(t, origin, keyed, all, c); },
+        [&](QImage& t, Clip c) { ScaleCopy2x(t, left, picture, corner, c); },
+        [&](QImage& t, Clip c) { BlendConstantAlpha(t, origin, picture, all, 100, c); },
     };
     for (QImage::Format format : kTargetFormats) {
         const QImage before = Noise(50, 60, format, 9);
@@ -150,34 +144,9 @@ TEST(Drawing, EveryOperationStaysInsideTheClip) {
     }
 }
 
-TEST(Drawing, KeyedCopyLeavesKeyPixelsAndCopiesTheRestExactly) {
-    const uint32_t key = MakeColor(255, 0, 255);
-    SkinImage face;
-    face.bitmap = Noise(30, 20, QImage::Format_RGB32, 3);
-    for (int y = 0; y < 20; ++y)
-        for (int x = y % 3; x < 30; x += 3)
-            face.bitmap.setPixel(x, y, RgbOfColor(key));
-    PrepareSkinImage(face);
-    PrepareKeyedImage(face, key);
-
-    for (QImage::Format format : kTargetFormats) {
-        const QImage before = Noise(40, 40, format, 4);
-        QImage target = before.copy();
-        CopyKeyed(target, {7, 9}, face.keyed, {2, 1, 27, 19}, nullptr);
-        const QImage expected = face.dc.convertToFormat(format);
-        for (int y = 0; y < 40; ++y)
-            for (int x = 0; x < 40; ++x) {
-                const int sx = x - 5;
-                const int sy = y - 8;
-                const bool copied = sx >= 2 && sx < 27 && sy >= 1 && sy < 19 &&
-                                    face.dc.pixel(sx, sy) != RgbOfColor(key);
-                ASSERT_EQ(target.pixel(x, y), copied ? expected.pixel(sx, sy) : before.pixel(x, y))
-                    << x << "," << y;
-            }
-    }
-}
-
-TEST(Drawing, PreparedKeyedCopyDrawsWhatTheKeyedPictureDraws) {
+// The keyed copy leaves the key pixels and copies the rest exactly; the copy from the prepared
+// 16-bit picture draws what the keyed picture draws.
+TEST(Drawing, KeyedCopiesLeaveKeyPixelsAndCopyTheRestExactly) {
     // Runs of key pixels of every length and phase, so that groups of pixels are all key, all
     // opaque, or mixed.
     const uint32_t key = MakeColor(0, 255, 0);
@@ -190,6 +159,22 @@ TEST(Drawing, PreparedKeyedCopyDrawsWhatTheKeyedPictureDraws) {
     PrepareSkinImage(face);
     PrepareKeyedImage(face, key);
     ASSERT_EQ(face.keyed555.pixels.size(), size_t(45 * 21));
+
+    for (QImage::Format format : kTargetFormats) {
+        const QImage before = Noise(50, 40, format, 4);
+        QImage target = before.copy();
+        CopyKeyed(target, {7, 9}, face.keyed, {2, 1, 44, 19}, nullptr);
+        const QImage expected = face.dc.convertToFormat(format);
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 50; ++x) {
+                const int sx = x - 5;
+                const int sy = y - 8;
+                const bool copied = sx >= 2 && sx < 44 && sy >= 1 && sy < 19 &&
+                                    face.dc.pixel(sx, sy) != RgbOfColor(key);
+                ASSERT_EQ(target.pixel(x, y), copied ? expected.pixel(sx, sy) : before.pixel(x, y))
+                    << x << "," << y;
+            }
+    }
 
     const QRegion clip = QRegion(0, 0, 17, 40) + QRegion(20, 5, 11, 9);
     const struct {
@@ -246,29 +231,6 @@ uint16_t Pixel555(int red, int green, int blue) {
     return uint16_t(red << 10 | green << 5 | blue);
 }
 
-TEST(Drawing, BlendMixesFiveBitChannels) {
-    const struct {
-        uint16_t source, target;
-        uint8_t alpha;
-        uint16_t expected;
-    } cases[] = {
-        {Pixel555(31, 31, 31), Pixel555(3, 9, 27), 0, Pixel555(3, 9, 27)},
-        {Pixel555(31, 0, 17), Pixel555(3, 9, 27), 255, Pixel555(31, 0, 17)},
-        {Pixel555(31, 0, 31), Pixel555(0, 31, 0), 128, Pixel555(15, 15, 15)},
-        {Pixel555(0, 0, 0), Pixel555(31, 20, 10), 96, Pixel555(19, 12, 6)},
-        {Pixel555(12, 13, 14), Pixel555(12, 13, 14), 200, Pixel555(12, 13, 14)},
-    };
-    for (const auto& c : cases) {
-        QImage source(3, 2, QImage::Format_RGB555);
-        QImage target(3, 2, QImage::Format_RGB555);
-        reinterpret_cast<uint16_t*>(source.scanLine(1))[2] = c.source;
-        reinterpret_cast<uint16_t*>(target.scanLine(0))[1] = c.target;
-        BlendConstantAlpha(target, {1, 0}, source, {2, 1, 3, 2}, c.alpha, nullptr);
-        EXPECT_EQ(reinterpret_cast<const uint16_t*>(target.constScanLine(0))[1], c.expected)
-            << "alpha " << int(c.alpha);
-    }
-}
-
 TEST(Drawing, BlendOfSixteenBitPicturesFollowsTheChannelFormulaEverywhere) {
     // Rows long enough for groups of pixels and a remainder; the source equals the target in
     // runs, as a copy with shadows filled into it does, and some target pixels have bit 15 set.
@@ -288,7 +250,7 @@ TEST(Drawing, BlendOfSixteenBitPicturesFollowsTheChannelFormulaEverywhere) {
         }
     }
     const auto mix = [](int s, int t, int alpha) { return (s * alpha + t * (255 - alpha)) / 255; };
-    for (int alpha : {1, 64, 96, 128, 200, 254, 255}) {
+    for (int alpha : {0, 1, 64, 96, 128, 200, 254, 255}) {
         QImage blended = target.copy();
         BlendConstantAlpha(blended, {0, 0}, source, {0, 0, width, height}, uint8_t(alpha), nullptr);
         for (int y = 0; y < height; ++y)
@@ -296,7 +258,7 @@ TEST(Drawing, BlendOfSixteenBitPicturesFollowsTheChannelFormulaEverywhere) {
                 const uint16_t s = reinterpret_cast<const uint16_t*>(source.constScanLine(y))[x];
                 const uint16_t t = reinterpret_cast<const uint16_t*>(target.constScanLine(y))[x];
                 uint16_t expected = t;
-                if (s != (t & 0x7FFF))
+                if (alpha > 0 && s != (t & 0x7FFF)) // opacity 0 leaves every bit
                     expected =
                         Pixel555(mix(s >> 10 & 31, t >> 10 & 31, alpha),
                                  mix(s >> 5 & 31, t >> 5 & 31, alpha), mix(s & 31, t & 31, alpha));

@@ -16,18 +16,14 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-Bytes Utf16WithTerminator(std::u16string_view text) {
+// Little-endian UTF-16 with its terminator, as the store keeps strings.
+Bytes Utf16WithTerminator(const QString& text) {
     Bytes bytes;
-    for (const char16_t unit : text) {
-        bytes.push_back(uint8_t(unit));
-        bytes.push_back(uint8_t(unit >> 8));
+    for (const QChar unit : text + QChar(0)) {
+        bytes.push_back(uint8_t(unit.unicode()));
+        bytes.push_back(uint8_t(unit.unicode() >> 8));
     }
-    bytes.insert(bytes.end(), {0, 0});
     return bytes;
-}
-
-std::u16string_view Utf16(const QString& text) {
-    return {reinterpret_cast<const char16_t*>(text.utf16()), size_t(text.size())};
 }
 
 class SettingsTest : public ::testing::Test {
@@ -120,8 +116,7 @@ TEST_F(SettingsTest, SkinPathIsWrittenWithItsTerminatorAndEmptyMeansNone) {
     Settings settings;
     settings.SkinPath = QString::fromUtf16(u"/media/card/\u00e9 \"clock\"\\.scs");
     SaveSettings(settings);
-    EXPECT_EQ(StoredBytes(u"SkinPath", ValueType::String),
-              Utf16WithTerminator(Utf16(*settings.SkinPath)));
+    EXPECT_EQ(StoredBytes(u"SkinPath", ValueType::String), Utf16WithTerminator(*settings.SkinPath));
     Settings loaded;
     LoadSettings(loaded);
     EXPECT_EQ(loaded.SkinPath, settings.SkinPath);
@@ -143,14 +138,15 @@ TEST_F(SettingsTest, StoredSkinPathMustBeAStringThatFitsThePathBuffer) {
         std::optional<QString> expected;
     };
     const Row rows[] = {
-        {"259 characters", ValueType::String, Utf16WithTerminator(Utf16(longest)), longest},
-        {"260 characters", ValueType::String, Utf16WithTerminator(Utf16(longest + "p")), {}},
-        {"one character", ValueType::String, Utf16WithTerminator(u"/"), QString("/")},
+        {"259 characters", ValueType::String, Utf16WithTerminator(longest), longest},
+        {"260 characters", ValueType::String, Utf16WithTerminator(longest + "p"), {}},
+        {"one character", ValueType::String, Utf16WithTerminator("/"), QString("/")},
         {"empty string", ValueType::String, {0, 0}, {}},
         {"no bytes", ValueType::String, {}, {}},
         {"one byte", ValueType::String, {'/'}, {}},
         {"a DWORD", ValueType::Dword, {'/', 0, 0, 0}, {}},
-        {"embedded terminator", ValueType::String, Utf16WithTerminator(u"/a\0/b"), QString("/a")},
+        {"embedded terminator", ValueType::String,
+         Utf16WithTerminator(QString("/a") + QChar(0) + "/b"), QString("/a")},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
