@@ -4,6 +4,7 @@
 // frame must equal a full frame at the same angles and repaint every pixel it changed.
 #include "clock/frame.h"
 #include "clock/frame_coverage.h"
+#include "face_fixture.h"
 #include "platform/screen.h"
 #include "skin/skin_loader.h"
 
@@ -18,44 +19,6 @@ namespace mv {
 namespace {
 
 constexpr double kDegree = std::numbers::pi / 180.0;
-
-struct Mode {
-    const char* name;
-    bool smoothShapes;
-    bool shadow;
-};
-constexpr Mode kModes[] = {
-    {"plain", false, false},
-    {"smooth", true, false},
-    {"shadow", false, true},
-    {"smooth+shadow", true, true},
-};
-
-struct Face {
-    std::unique_ptr<AppState> state = std::make_unique<AppState>();
-    PaintRecorder recorder;
-
-    Face(int skin, const Mode& mode) {
-        OverrideScreenDpi(96, 96);
-        state->settings.AntiAliased = mode.smoothShapes;
-        state->settings.Shadow = mode.shadow;
-        const QString path = QStringLiteral(MV_BUILD_DATA_DIR "/skins/default_%1.scs").arg(skin);
-        EXPECT_TRUE(LoadSkin(path, state->settings, state->skin, state->handRenderer))
-            << LastSkinError();
-        state->windowPaint.recorder = &recorder;
-        const int32_t height = skin * 4 / 3;
-        ResizeBackBuffer(*state, skin, height);
-    }
-    ~Face() {
-        ReleaseDrawSurface(state->backBuffer);
-        ReleaseSkin(state->skin, state->handRenderer);
-    }
-    void SetAngles(double hour, double minute, double second) {
-        state->handRenderer.hands[0].angle = hour * kDegree;
-        state->handRenderer.hands[1].angle = minute * kDegree;
-        state->handRenderer.hands[2].angle = second * kDegree;
-    }
-};
 
 // The first pixel that differs, or none.
 std::optional<QPoint> FirstDifference(const QImage& a, const QImage& b) {

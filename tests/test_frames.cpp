@@ -4,6 +4,7 @@
 #include "clock/clock_face_widget.h"
 #include "clock/display_time.h"
 #include "clock/frame.h"
+#include "face_fixture.h"
 #include "platform/device_clock.h"
 #include "platform/screen.h"
 #include "skin/skin_loader.h"
@@ -21,57 +22,18 @@
 namespace mv {
 namespace {
 
-QString DefaultSkin(int size) {
-    return QStringLiteral(MV_BUILD_DATA_DIR "/skins/default_%1.scs").arg(size);
-}
-
-struct Mode {
-    const char* name;
-    bool smoothShapes;
-    bool shadow;
-};
-constexpr Mode kModes[] = {
-    {"plain", false, false},
-    {"smooth", true, false},
-    {"shadow", false, true},
-    {"smooth+shadow", true, true},
-};
-
 CalendarTime At(const char* text) {
     CalendarTime time;
     EXPECT_TRUE(ParseClockTime(QString::fromLatin1(text), time)) << text;
     return time;
 }
 
-// A clock face with a loaded skin whose window is a recorder.
-struct Face {
-    std::unique_ptr<AppState> state = std::make_unique<AppState>();
-    PaintRecorder recorder;
-
-    Face(const QString& skin, const Mode& mode, int32_t width, int32_t height) {
-        OverrideScreenDpi(96, 96); // the resolution is read once; every test sees 96 dpi
-        state->settings.AntiAliased = mode.smoothShapes;
-        state->settings.Shadow = mode.shadow;
-        state->settings.Smooth = 0;
-        EXPECT_TRUE(LoadSkin(skin, state->settings, state->skin, state->handRenderer))
-            << LastSkinError();
-        state->windowPaint.recorder = &recorder;
-        ResizeBackBuffer(*state, width, height);
-    }
-    ~Face() {
-        ReleaseDrawSurface(state->backBuffer);
-        ReleaseSkin(state->skin, state->handRenderer);
-        UseSystemClock();
-    }
-    const QImage& Picture() const { return state->backBuffer.bitmap; }
-
-    // A full frame at the time the device clock (or the receiver) shows.
-    void DrawFullFrameAt(const CalendarTime& time, bool gps) {
-        ASSERT_TRUE(ShowTimeOnDeviceClock(*state, time, gps));
-        ComputeDisplayTime(*state);
-        DrawFullFrame(*state);
-    }
-};
+// A full frame at the time the device clock (or the receiver) shows.
+void DrawFullFrameAt(Face& face, const CalendarTime& time, bool gps) {
+    ASSERT_TRUE(ShowTimeOnDeviceClock(*face.state, time, gps));
+    ComputeDisplayTime(*face.state);
+    DrawFullFrame(*face.state);
+}
 
 // The pixels that differ between two pictures of the same size and format.
 QRegion ChangedPixels(const QImage& before, const QImage& after) {
@@ -115,7 +77,7 @@ TEST(Frames, PartialFramesLeaveThePictureOfAFullFrameAndRepaintEveryChange) {
                                             << "x" << window.height << ", " << mode.name);
             Face face(DefaultSkin(window.skin), mode, window.width, window.height);
             Face reference(DefaultSkin(window.skin), mode, window.width, window.height);
-            face.DrawFullFrameAt(At("10:59:58"), false);
+            DrawFullFrameAt(face, At("10:59:58"), false);
 
             QImage shown = face.Picture().copy();
             face.recorder.onInvalidate = [&](const QRegion& region) {
@@ -141,7 +103,7 @@ TEST(Frames, PartialFramesLeaveThePictureOfAFullFrameAndRepaintEveryChange) {
                 for (const HandState& hand : face.state->handRenderer.hands)
                     EXPECT_EQ(hand.drawnAngle, hand.angle);
 
-                reference.DrawFullFrameAt(At(tick.time), tick.gps);
+                DrawFullFrameAt(reference, At(tick.time), tick.gps);
                 const QRegion wrong = ChangedPixels(reference.Picture(), face.Picture());
                 EXPECT_TRUE(wrong.isEmpty())
                     << wrong.rectCount() << " rectangles differ from a full frame, within ("
@@ -155,7 +117,7 @@ TEST(Frames, PartialFramesLeaveThePictureOfAFullFrameAndRepaintEveryChange) {
 
 TEST(Frames, PendingAnglesMoveOnlyTheDeferredHands) {
     Face face(DefaultSkin(240), kModes[0], 240, 320);
-    face.DrawFullFrameAt(At("10:00:00"), false);
+    DrawFullFrameAt(face, At("10:00:00"), false);
     HandRenderer& renderer = face.state->handRenderer;
     const double second = renderer.hands[2].angle;
     const QImage before = face.Picture().copy();
@@ -239,8 +201,8 @@ TEST(Frames, AShadowOpacityWithZeroLowBitsChangesNothing) {
         Face withShadow(DefaultSkin(240), {"shadow", smoothShapes, true}, 240, 320);
         Face without(DefaultSkin(240), {"none", smoothShapes, false}, 240, 320);
         withShadow.state->skin.shadowAlpha = 256;
-        withShadow.DrawFullFrameAt(At("04:37:21"), false);
-        without.DrawFullFrameAt(At("04:37:21"), false);
+        DrawFullFrameAt(withShadow, At("04:37:21"), false);
+        DrawFullFrameAt(without, At("04:37:21"), false);
         EXPECT_NE(withShadow.state->handRenderer.shadowSurface.pixels, nullptr);
         EXPECT_EQ(withShadow.Picture(), without.Picture());
     }
@@ -251,7 +213,7 @@ TEST(Frames, TheWidgetShowsTheBackBufferAndForcedPaintsReachIt) {
     ClockFaceWidget widget(*face.state);
     widget.resize(240, 320);
     face.state->windowPaint.widget = &widget;
-    face.DrawFullFrameAt(At("08:15:30"), false);
+    DrawFullFrameAt(face, At("08:15:30"), false);
     ASSERT_TRUE(ShowTimeOnDeviceClock(*face.state, At("08:16:00"), false));
     DrawPartialFrame(*face.state); // three passes, two of them painted at once
     EXPECT_EQ(face.recorder.paintsNow, 2);
