@@ -16,26 +16,8 @@ title='TEV:: Marovellastrine'
 screen_w=1024 # larger than the window, so full screen shows in the geometry; the shorter
 screen_h=768  # side (768) puts the screen in the 480 size class
 
-for tool in Xvfb xdotool import compare identify setpriv; do
-  command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
-done
-
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-failures=0
-pass() { echo "ok   $*"; }
-fail() { echo "FAIL $*"; failures=$((failures + 1)); }
-check() { # check DESCRIPTION COMMAND...
-  local what=$1; shift
-  if "$@"; then pass "$what"; else fail "$what"; fi
-}
+source "$(dirname "$0")/e2e_common.sh"
+require_tools Xvfb xdotool import compare identify setpriv
 
 # --- installation ---------------------------------------------------------------------------
 prefix=$work/prefix
@@ -66,14 +48,7 @@ if command -v desktop-file-validate >/dev/null; then
 fi
 
 # --- the display and the program's environment ------------------------------------------------
-# Xvfb picks a free display number and writes it to fd 3 once it accepts connections.
-Xvfb -displayfd 3 -screen 0 ${screen_w}x${screen_h}x24 -nolisten tcp -br \
-  3>"$work/display" >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { cat "$work/xvfb.log"; fail "Xvfb started"; exit 1; }
-DISPLAY=:$(head -1 "$work/display")
-export DISPLAY
+start_xvfb $screen_w $screen_h || { fail "Xvfb started"; exit 1; }
 
 home=$work/home
 mkdir -p "$home" "$work/runtime" && chmod 700 "$work/runtime"
@@ -91,10 +66,6 @@ run_clock() {
 # Top-level windows only (no window manager reparents them): the program's windows, not their parts.
 visible_windows() { xdotool search --maxdepth 1 --onlyvisible --name "$1" 2>/dev/null | sort -u; }
 geometry() { xdotool getwindowgeometry "$1" | awk '/Position/ { p = $2 } /Geometry/ { g = $2 } END { print p " " g }'; }
-wait_for() { # wait_for SECONDS COMMAND...: runs COMMAND until it succeeds
-  local deadline=$((SECONDS + $1)); shift
-  until "$@"; do [ $SECONDS -lt $deadline ] || return 1; sleep 0.05; done
-}
 
 # --- first start ------------------------------------------------------------------------------
 run_clock >"$work/clock.log" 2>&1 &

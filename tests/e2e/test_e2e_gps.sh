@@ -18,30 +18,9 @@ gps_ahead_ms=5700
 expected_message=$'Time synchronization failed.\n\nThe system clock could not be changed.'
 
 PATH=$PATH:/usr/sbin:/sbin # where gpsd usually lives
-for tool in Xvfb xdotool xwininfo import compare convert setpriv gpsd; do
-  command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
-done
+source "$(dirname "$0")/e2e_common.sh"
+require_tools Xvfb xdotool xwininfo import compare convert setpriv gpsd
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-failures=0
-pass() { echo "ok   $*"; }
-fail() { echo "FAIL $*"; failures=$((failures + 1)); }
-check() { # check DESCRIPTION COMMAND...
-  local what=$1; shift
-  if "$@"; then pass "$what"; else fail "$what"; fi
-}
-wait_for() { # wait_for SECONDS COMMAND...: runs COMMAND until it succeeds
-  local deadline=$((SECONDS + $1)); shift
-  until "$@"; do [ $SECONDS -lt $deadline ] || return 1; sleep 0.1; done
-}
 diagnostics() {
   for log in clock feeder gpsd; do echo "--- $log output"; cat "$work/$log.log" 2>/dev/null; done
 }
@@ -77,11 +56,7 @@ gpsd_listens() { kill -0 "$gpsd_pid" 2>/dev/null && (exec 3<>"/dev/tcp/127.0.0.1
 wait_for 5 gpsd_listens || give_up "gpsd accepts connections on port $gpsd_port"
 
 # --- the display and the program's environment ---------------------------------------------------
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -br 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-wait_for 10 test -s "$work/display" || { cat "$work/xvfb.log"; give_up "Xvfb started"; }
-DISPLAY=:$(head -1 "$work/display")
-export DISPLAY
+start_xvfb 1024 768 || give_up "Xvfb started"
 
 home=$work/home
 mkdir -p "$home/.config/tev-platform" "$work/runtime" && chmod 700 "$work/runtime"

@@ -1,0 +1,41 @@
+# Shared by the end-to-end tests; sourced, not run. Gives each test a work folder that is removed
+# with every process the test started, the check helpers, and an Xvfb display.
+
+# require_tools TOOL...: exits 77 (skipped) when one is missing.
+require_tools() {
+  local tool
+  for tool in "$@"; do
+    command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
+  done
+}
+
+work=$(mktemp -d)
+pids=() # every process the test starts; stopped on exit
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+failures=0
+pass() { echo "ok   $*"; }
+fail() { echo "FAIL $*"; failures=$((failures + 1)); }
+check() { # check DESCRIPTION COMMAND...
+  local what=$1; shift
+  if "$@"; then pass "$what"; else fail "$what"; fi
+}
+wait_for() { # wait_for SECONDS COMMAND...: runs COMMAND until it succeeds
+  local deadline=$((SECONDS + $1)); shift
+  until "$@"; do [ $SECONDS -lt $deadline ] || return 1; sleep 0.05; done
+}
+
+# start_xvfb WIDTH HEIGHT: a display of that size; exports DISPLAY, false when Xvfb didn't come up.
+# Xvfb picks a free display number and writes it to fd 3 once it accepts connections.
+start_xvfb() {
+  Xvfb -displayfd 3 -screen 0 "$1x$2x24" -nolisten tcp -br 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+  pids+=($!)
+  wait_for 10 test -s "$work/display" || { cat "$work/xvfb.log"; return 1; }
+  DISPLAY=:$(head -1 "$work/display")
+  export DISPLAY
+}
