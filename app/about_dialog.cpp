@@ -78,10 +78,11 @@ QLabel* AddLabel(QWidget* client, QWidget* dialog, int controlId, const QRect& r
     return label;
 }
 
-class AboutDialog final : public QDialog {
+class AboutDialog final : public ShellDialog {
 public:
     AboutDialog(AppState& state, QWidget* owner, DialogDpi dpi)
-        : QDialog(owner), dpi_(dpi), client_(new QWidget(this)) { // client owned by the dialog
+        : ShellDialog(owner, u"dialog_about", TitleBand::None), dpi_(dpi),
+          client_(new QWidget(this)) { // client owned by the dialog
         setWindowTitle(QStringLiteral("About"));
         setFont(DialogFont(dpi));
         auto* layout = new QVBoxLayout(this); // owned by the dialog
@@ -99,7 +100,7 @@ protected:
     bool event(QEvent* event) override {
         const CommandEvent* command = AsCommand(event);
         if (command == nullptr)
-            return QDialog::event(event);
+            return ShellDialog::event(event);
         switch (command->command()) {
         case IDOK:
         case IDCANCEL:
@@ -117,22 +118,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (watched == client_ && event->type() == QEvent::Resize)
             LayoutAboutBox(this, dpi_);
-        return QDialog::eventFilter(watched, event);
-    }
-
-    void paintEvent(QPaintEvent*) override { KeepOwnerEnabled(this); }
-
-    void closeEvent(QCloseEvent* event) override {
-        done(IDCLOSED);
-        event->accept();
-    }
-
-    void keyPressEvent(QKeyEvent* event) override {
-        if (event->key() == Qt::Key_F1 || event->key() == Qt::Key_Help) {
-            ShowHelp(u"dialog_about");
-            return;
-        }
-        QDialog::keyPressEvent(event);
+        return ShellDialog::eventFilter(watched, event);
     }
 
 private:

@@ -36,9 +36,10 @@ constexpr std::array<OptionBox, 4> kOptionBoxes{{
     {IDC_DISABLE_AUTO_OFF, u"Disable auto-off", QRect(7, 60, 142, 10), &Settings::NoOff},
 }};
 
-class PreferencesDialog final : public QDialog {
+class PreferencesDialog final : public ShellDialog {
 public:
-    PreferencesDialog(AppState& state, QWidget* owner) : QDialog(owner), state_(state) {
+    PreferencesDialog(AppState& state, QWidget* owner)
+        : ShellDialog(owner, u"dialog_preferences", TitleBand::Drawn), state_(state) {
         setWindowTitle(QStringLiteral("Preferences"));
         auto* layout = new QVBoxLayout(this); // owned by the dialog
         layout->setContentsMargins(0, 0, 0, 0);
@@ -69,7 +70,7 @@ protected:
     bool event(QEvent* event) override {
         const CommandEvent* command = AsCommand(event);
         if (command == nullptr)
-            return QDialog::event(event);
+            return ShellDialog::event(event);
         switch (command->command()) {
         case IDOK:
             ApplyPreferences(state_, this);
@@ -81,24 +82,6 @@ protected:
         default:
             return false;
         }
-    }
-
-    void paintEvent(QPaintEvent*) override {
-        KeepOwnerEnabled(this);
-        DrawDialogHeader(this);
-    }
-
-    void closeEvent(QCloseEvent* event) override {
-        done(IDCLOSED);
-        event->accept();
-    }
-
-    void keyPressEvent(QKeyEvent* event) override {
-        if (event->key() == Qt::Key_F1 || event->key() == Qt::Key_Help) {
-            ShowHelp(u"dialog_preferences");
-            return;
-        }
-        QDialog::keyPressEvent(event);
     }
 
 private:

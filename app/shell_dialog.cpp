@@ -8,7 +8,7 @@
 #include "platform/window_commands.h"
 #include "resources/program_resources.h"
 
-#include <QDialog>
+#include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPainter>
@@ -114,6 +114,28 @@ void OpenUrl(const QString& address) {
     const QUrl url(address, QUrl::StrictMode);
     if (url.isValid())
         OpenExternalUrl(url);
+}
+
+ShellDialog::ShellDialog(QWidget* owner, QStringView helpTopic, TitleBand titleBand)
+    : QDialog(owner), helpTopic_(helpTopic), titleBand_(titleBand) {}
+
+void ShellDialog::paintEvent(QPaintEvent*) {
+    KeepOwnerEnabled(this);
+    if (titleBand_ == TitleBand::Drawn)
+        DrawDialogHeader(this);
+}
+
+void ShellDialog::closeEvent(QCloseEvent* event) {
+    done(IDCLOSED);
+    event->accept();
+}
+
+void ShellDialog::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_F1 || event->key() == Qt::Key_Help) {
+        ShowHelp(helpTopic_);
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 } // namespace mv

@@ -3,10 +3,10 @@
 // soft-key bars from their resource numbers, the full-screen dialog set-up, the title band, the
 // owner kept enabled, help topics and web addresses.
 
+#include <QDialog>
 #include <QString>
 #include <QStringView>
 
-class QDialog;
 class QWidget;
 
 namespace mv {
@@ -31,5 +31,24 @@ void ShowHelp(QStringView topic);
 
 // Opens a web address in the user's browser; failures are ignored.
 void OpenUrl(const QString& address);
+
+// What the program's dialogs share: a close request ends the dialog with IDCLOSED, F1 (or the
+// Help key) opens its help topic, and each paint keeps the owner enabled and, where the dialog
+// has one, draws the title band.
+class ShellDialog : public QDialog {
+public:
+    enum class TitleBand { None, Drawn };
+    // `helpTopic` must outlive the dialog (a literal).
+    ShellDialog(QWidget* owner, QStringView helpTopic, TitleBand titleBand);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    QStringView helpTopic_;
+    TitleBand titleBand_;
+};
 
 } // namespace mv

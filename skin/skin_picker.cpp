@@ -16,7 +16,6 @@
 #include <QDialog>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QShortcut>
 #include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -30,7 +29,7 @@ constexpr QRect kTemplateUnits(0, 0, 156, 129);
 constexpr int kNothingChosen = 1;
 constexpr int kFileChosen = 0;
 
-class SkinPickerDialog final : public QDialog {
+class SkinPickerDialog final : public ShellDialog {
 public:
     SkinPickerDialog(AppState& state, QWidget* owner);
     ~SkinPickerDialog() override;
@@ -42,8 +41,6 @@ public:
 protected:
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void paintEvent(QPaintEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
 
 private:
     // kFileChosen after writing a skin file's path and ending the dialog with IDOK; otherwise
@@ -59,7 +56,7 @@ private:
 };
 
 SkinPickerDialog::SkinPickerDialog(AppState& state, QWidget* owner)
-    : QDialog(owner), state_(state) {
+    : ShellDialog(owner, u"dialog_pick_skin", TitleBand::Drawn), state_(state) {
     setWindowTitle(QStringLiteral("Pick Skin"));
     const DialogDpi dpi = WidgetDpi(this);
     setFont(DialogFont(dpi));
@@ -85,8 +82,6 @@ SkinPickerDialog::SkinPickerDialog(AppState& state, QWidget* owner)
     tree->viewport()->installEventFilter(this);
     connect(tree, &QTreeWidget::itemExpanded, this,
             [this](QTreeWidgetItem* item) { ExpandFolderOnce(skinTree_, item); });
-    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this); // owned by the dialog
-    connect(help, &QShortcut::activated, this, [] { ShowHelp(u"dialog_pick_skin"); });
 }
 
 SkinPickerDialog::~SkinPickerDialog() {
@@ -113,7 +108,7 @@ bool SkinPickerDialog::Initialise() {
 bool SkinPickerDialog::event(QEvent* event) {
     const CommandEvent* command = AsCommand(event);
     if (command == nullptr)
-        return QDialog::event(event);
+        return ShellDialog::event(event);
     switch (command->command()) {
     case IDOK:
         HandleDone();
@@ -142,18 +137,7 @@ bool SkinPickerDialog::eventFilter(QObject* watched, QEvent* event) {
         if (mouse->button() == Qt::LeftButton)
             HandleTap(mouse->position().toPoint());
     }
-    return QDialog::eventFilter(watched, event);
-}
-
-void SkinPickerDialog::paintEvent(QPaintEvent* event) {
-    KeepOwnerEnabled(this);
-    QDialog::paintEvent(event);
-    DrawDialogHeader(this);
-}
-
-void SkinPickerDialog::closeEvent(QCloseEvent* event) {
-    event->accept();
-    done(IDCLOSED);
+    return ShellDialog::eventFilter(watched, event);
 }
 
 int SkinPickerDialog::ChooseTreeItem(QTreeWidgetItem* item) {

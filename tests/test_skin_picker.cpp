@@ -195,7 +195,14 @@ TEST_F(SkinPickerTest, ATapOnASkinChoosesItAndATapOnAFolderDoesNot) {
 }
 
 TEST_F(SkinPickerTest, EnterAndDoneChooseOnlyFilesCancelAndCloseNothing) {
-    EXPECT_FALSE(Pick({[](QDialog& picker, QTreeWidget&) { SendCommand(&picker, IDCANCEL); }}));
+    EXPECT_FALSE(Pick({[](QDialog& picker, QTreeWidget& tree) {
+        QTest::keyClick(&tree, Qt::Key_F1); // help, through the tree that has the focus
+        SendCommand(&picker, IDCANCEL);
+    }}));
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_TRUE(opened[0].endsWith(QStringLiteral("Marovellastrine.htm#dialog_pick_skin")))
+        << opened[0].toStdString();
+    opened.clear();
     EXPECT_FALSE(Pick({[](QDialog& picker, QTreeWidget&) { picker.close(); }}));
     EXPECT_EQ(state->settings.SkinPath, Root() + "/skins/b.scs");
 
