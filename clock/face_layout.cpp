@@ -18,8 +18,9 @@ uint32_t VerticalMode(uint32_t placement) {
 }
 
 // Position of the picture's leading edge along one axis. window: the window's extent; size: the
-// picture's; square: the side of the picture's square part. Divisions truncate toward zero.
-int32_t PlaceAlongAxis(int32_t window, int32_t size, int32_t square, uint32_t mode) {
+// picture's; square: the side of the picture's square part. Divisions truncate toward zero. In
+// 64 bits, so that no rectangle a skin holds can make it wrap round.
+int64_t PlaceAlongAxis(int64_t window, int64_t size, int64_t square, uint32_t mode) {
     if (window > size)
         return (window - size) / 2;
     switch (mode) {
@@ -32,6 +33,13 @@ int32_t PlaceAlongAxis(int32_t window, int32_t size, int32_t square, uint32_t mo
     }
 }
 
+int64_t WidthOf(const Rect& rect) {
+    return int64_t(rect.right) - rect.left;
+}
+int64_t HeightOf(const Rect& rect) {
+    return int64_t(rect.bottom) - rect.top;
+}
+
 // The first line of a tile grid that starts at -offset and reaches into the area: whole tiles
 // that lie before the area's start are passed over, as they would copy nothing.
 int64_t FirstGridLine(int32_t offset, int32_t tile) {
@@ -41,28 +49,29 @@ int64_t FirstGridLine(int32_t offset, int32_t tile) {
 } // namespace
 
 FaceLayout LayoutFace(const Skin& skin, int32_t windowWidth, int32_t windowHeight) {
-    const int32_t w = skin.faceRect.Width();
-    const int32_t h = skin.faceRect.Height();
-    const int32_t square = std::min(w, h);
-    const int32_t x = PlaceAlongAxis(windowWidth, w, square, HorizontalMode(skin.placement));
-    const int32_t y = PlaceAlongAxis(windowHeight, h, square, VerticalMode(skin.placement));
+    const int64_t w = WidthOf(skin.faceRect);
+    const int64_t h = HeightOf(skin.faceRect);
+    const int64_t square = std::min(w, h);
+    const int64_t x = PlaceAlongAxis(windowWidth, w, square, HorizontalMode(skin.placement));
+    const int64_t y = PlaceAlongAxis(windowHeight, h, square, VerticalMode(skin.placement));
 
+    // Every result is clamped far outside any window, where nothing is drawn.
     FaceLayout layout;
-    layout.dialScreenRect = {x, y, x + w, y + h};
-    layout.pivotX = x + skin.pivotOffsetX + w / 2;
-    layout.pivotY = y + skin.pivotOffsetY + h / 2;
+    layout.dialScreenRect = ClampedRect(x, y, x + w, y + h);
+    layout.pivotX = ClampCoordinate(x + skin.pivotOffsetX + w / 2);
+    layout.pivotY = ClampCoordinate(y + skin.pivotOffsetY + h / 2);
 
-    const int32_t hubWidth = skin.hubRect.Width();
-    const int32_t hubHeight = skin.hubRect.Height();
-    const int32_t hubLeft = x + skin.pivotOffsetX + (w - hubWidth) / 2;
-    const int32_t hubTop = y + skin.pivotOffsetY + (h - hubHeight) / 2;
-    layout.hubScreenRect = {hubLeft, hubTop, hubLeft + hubWidth, hubTop + hubHeight};
+    const int64_t hubWidth = WidthOf(skin.hubRect);
+    const int64_t hubHeight = HeightOf(skin.hubRect);
+    const int64_t hubLeft = x + skin.pivotOffsetX + (w - hubWidth) / 2;
+    const int64_t hubTop = y + skin.pivotOffsetY + (h - hubHeight) / 2;
+    layout.hubScreenRect = ClampedRect(hubLeft, hubTop, hubLeft + hubWidth, hubTop + hubHeight);
 
-    const int32_t indicatorLeft = x + skin.gpsIndicatorX;
-    const int32_t indicatorTop = y + skin.gpsIndicatorY;
-    layout.gpsIndicatorScreenRect = {indicatorLeft, indicatorTop,
-                                     indicatorLeft + skin.gpsIndicatorRect.Width(),
-                                     indicatorTop + skin.gpsIndicatorRect.Height()};
+    const int64_t indicatorLeft = x + skin.gpsIndicatorX;
+    const int64_t indicatorTop = y + skin.gpsIndicatorY;
+    layout.gpsIndicatorScreenRect =
+        ClampedRect(indicatorLeft, indicatorTop, indicatorLeft + WidthOf(skin.gpsIndicatorRect),
+                    indicatorTop + HeightOf(skin.gpsIndicatorRect));
     return layout;
 }
 

@@ -100,14 +100,17 @@ void DrawHandsPass(const Skin& skin, HandRenderer& renderer, DrawSurface& target
     }
 
     if (hubShadowOffset != 0) {
-        const int32_t width = skin.hubRect.Width() * scale;
-        const int32_t height = skin.hubRect.Height() * scale;
-        const int32_t centreX =
-            (renderer.pivotX - renderer.workRect.left + hubShadowOffset) * scale;
-        const int32_t centreY = (renderer.pivotY - renderer.workRect.top + hubShadowOffset) * scale;
-        const int32_t left = centreX - width / 2;
-        const int32_t top = centreY - height / 2;
-        FillEllipse(target.bitmap, {left, top, left + width, top + height}, kBlack, ClipOf(target));
+        // 64-bit, then clamped: the ellipse is only ever drawn where it meets the surface.
+        const int64_t width = (int64_t(skin.hubRect.right) - skin.hubRect.left) * scale;
+        const int64_t height = (int64_t(skin.hubRect.bottom) - skin.hubRect.top) * scale;
+        const int64_t centreX =
+            (int64_t(renderer.pivotX) - renderer.workRect.left + hubShadowOffset) * scale;
+        const int64_t centreY =
+            (int64_t(renderer.pivotY) - renderer.workRect.top + hubShadowOffset) * scale;
+        const int64_t left = centreX - width / 2;
+        const int64_t top = centreY - height / 2;
+        FillEllipse(target.bitmap, ClampedRect(left, top, left + width, top + height), kBlack,
+                    ClipOf(target));
     }
 }
 

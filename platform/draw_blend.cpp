@@ -108,8 +108,7 @@ void BlendConstantAlpha(QImage& target, Point destination, const QImage& source,
         return;
     }
     const Rect area = CopyDestination(destination, source, sourceRect, 1);
-    const int32_t shiftX = sourceRect.left - destination.x;
-    const int32_t shiftY = sourceRect.top - destination.y;
+    const SourceOffset offset(sourceRect, destination);
     WithSourceAndTargetLayouts(source, target, [&]<typename From, typename To>(const QImage& in) {
         constexpr bool kBoth555 =
             std::is_same_v<From, Rgb555Pixels> && std::is_same_v<To, Rgb555Pixels>;
@@ -119,7 +118,8 @@ void BlendConstantAlpha(QImage& target, Point destination, const QImage& source,
         ForEachDrawableRect(target, area, clip, [&](const Rect& part) {
             for (int32_t y = part.top; y < part.bottom; ++y) {
                 auto* out = outRows[y];
-                const auto* read = inRows[y + shiftY] + shiftX;
+                // Indexed by target x, like out.
+                const auto* read = inRows[offset.Row(y)] + offset.Column(part.left) - part.left;
                 if constexpr (kBoth555) {
                     BlendRow555(out + part.left, read + part.left, part.Width(), alpha);
                     continue;
@@ -181,14 +181,14 @@ void DarkenUnderShadow555(QImage& target, Point destination, const QImage& shado
         shadow.format() != QImage::Format_RGB555 || &target == &shadow)
         return;
     const Rect area = CopyDestination(destination, shadow, shadowRect, 1);
-    const int32_t shiftX = shadowRect.left - destination.x;
-    const int32_t shiftY = shadowRect.top - destination.y;
+    const SourceOffset offset(shadowRect, destination);
     ForEachDrawableRect(target, area, clip, [&](const Rect& part) {
         for (int32_t y = part.top; y < part.bottom; ++y) {
             auto* out = reinterpret_cast<uint16_t*>(target.scanLine(y));
             const auto* mask =
-                reinterpret_cast<const uint16_t*>(shadow.constScanLine(y + shiftY)) + shiftX;
-            DarkenRow555(out + part.left, mask + part.left, part.Width(), alpha);
+                reinterpret_cast<const uint16_t*>(shadow.constScanLine(offset.Row(y))) +
+                offset.Column(part.left);
+            DarkenRow555(out + part.left, mask, part.Width(), alpha);
         }
     });
 }

@@ -32,16 +32,39 @@ void ForEachDrawableRect(const QImage& target, const Rect& area, const QRegion* 
     }
 }
 
-// Where a copy of sourceRect to destination, each source pixel becoming a scale x scale block,
-// lands in the target; the part of sourceRect outside the source image is left out.
-inline Rect CopyDestination(Point destination, const QImage& source, const Rect& sourceRect,
-                            int32_t scale) {
-    const Rect readable = IntersectRect(sourceRect, ImageRect(source));
+// Where the readable part of sourceRect (inside a source of sourceWidth x sourceHeight) lands in
+// the target when sourceRect's corner goes to destination and each source pixel becomes a
+// scale x scale block. Worked out in 64 bits: a rectangle and a destination from opposite ends of
+// the 32-bit range must not wrap round into the target.
+inline Rect CopyDestination(Point destination, int32_t sourceWidth, int32_t sourceHeight,
+                            const Rect& sourceRect, int32_t scale) {
+    const Rect readable = IntersectRect(sourceRect, {0, 0, sourceWidth, sourceHeight});
     if (readable.IsEmpty())
         return {};
-    const int32_t left = destination.x + (readable.left - sourceRect.left) * scale;
-    const int32_t top = destination.y + (readable.top - sourceRect.top) * scale;
-    return {left, top, left + readable.Width() * scale, top + readable.Height() * scale};
+    const int64_t left = destination.x + (int64_t(readable.left) - sourceRect.left) * scale;
+    const int64_t top = destination.y + (int64_t(readable.top) - sourceRect.top) * scale;
+    return ClampedRect(left, top, left + int64_t(readable.Width()) * scale,
+                       top + int64_t(readable.Height()) * scale);
 }
+
+inline Rect CopyDestination(Point destination, const QImage& source, const Rect& sourceRect,
+                            int32_t scale) {
+    return CopyDestination(destination, source.width(), source.height(), sourceRect, scale);
+}
+
+// Maps a target position of a one-to-one copy back to the source. For a position inside the
+// copy's CopyDestination the result lies inside the source.
+class SourceOffset {
+public:
+    SourceOffset(const Rect& sourceRect, Point destination)
+        : x_(int64_t(sourceRect.left) - destination.x),
+          y_(int64_t(sourceRect.top) - destination.y) {}
+    int32_t Column(int32_t targetX) const { return int32_t(targetX + x_); }
+    int32_t Row(int32_t targetY) const { return int32_t(targetY + y_); }
+
+private:
+    int64_t x_;
+    int64_t y_;
+};
 
 } // namespace mv

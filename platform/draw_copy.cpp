@@ -52,15 +52,14 @@ void CopyPixels(QImage& target, Point destination, const QImage& source, const R
         return;
     }
     const Rect area = CopyDestination(destination, source, sourceRect, 1);
-    const int32_t shiftX = sourceRect.left - destination.x;
-    const int32_t shiftY = sourceRect.top - destination.y;
+    const SourceOffset offset(sourceRect, destination);
     WithSourceAndTargetLayouts(source, target, [&]<typename From, typename To>(const QImage& in) {
         ForEachDrawableRect(target, area, clip, [&](const Rect& part) {
             const PixelRows<To, QImage> outRows(target);
             const PixelRows<From, const QImage> inRows(in);
             for (int32_t y = part.top; y < part.bottom; ++y) {
                 auto* out = outRows[y] + part.left;
-                const auto* read = inRows[y + shiftY] + part.left + shiftX;
+                const auto* read = inRows[offset.Row(y)] + offset.Column(part.left);
                 if constexpr (std::is_same_v<From, To>) {
                     std::memcpy(out, read, size_t(part.Width()) * sizeof(*out));
                 } else {
@@ -82,15 +81,14 @@ void CopyKeyed(QImage& target, Point destination, const QImage& keyed, const Rec
         return;
     }
     const Rect area = CopyDestination(destination, keyed, sourceRect, 1);
-    const int32_t shiftX = sourceRect.left - destination.x;
-    const int32_t shiftY = sourceRect.top - destination.y;
+    const SourceOffset offset(sourceRect, destination);
     WithTargetLayout(target, [&]<typename To>() {
         const PixelRows<To, QImage> outRows(target);
         const PixelRows<Rgb32Pixels, const QImage> inRows(keyed);
         ForEachDrawableRect(target, area, clip, [&](const Rect& part) {
             for (int32_t y = part.top; y < part.bottom; ++y) {
                 auto* out = outRows[y];
-                const QRgb* read = inRows[y + shiftY] + shiftX;
+                const QRgb* read = inRows[offset.Row(y)] + offset.Column(part.left) - part.left;
                 for (int32_t x = part.left; x < part.right; ++x) {
                     const QRgb pixel = read[x];
                     const int alpha = qAlpha(pixel);
@@ -129,17 +127,13 @@ void CopyKeyed(QImage& target, Point destination, const KeyedPicture555& keyed,
                const Rect& sourceRect, const QRegion* clip) {
     if (LayoutOf(target) != PixelLayout::Rgb555)
         return;
-    const Rect readable = IntersectRect(sourceRect, {0, 0, keyed.width, keyed.height});
-    if (readable.IsEmpty())
-        return;
-    const int32_t shiftX = sourceRect.left - destination.x;
-    const int32_t shiftY = sourceRect.top - destination.y;
-    const Rect area = OffsetRect(readable, -shiftX, -shiftY);
+    const Rect area = CopyDestination(destination, keyed.width, keyed.height, sourceRect, 1);
+    const SourceOffset offset(sourceRect, destination);
     const PixelRows<Rgb555Pixels, QImage> outRows(target);
     ForEachDrawableRect(target, area, clip, [&](const Rect& part) {
         for (int32_t y = part.top; y < part.bottom; ++y) {
-            const uint16_t* read =
-                keyed.pixels.data() + ptrdiff_t(y + shiftY) * keyed.width + (part.left + shiftX);
+            const uint16_t* read = keyed.pixels.data() + ptrdiff_t(offset.Row(y)) * keyed.width +
+                                   offset.Column(part.left);
             CopyKeyedRow555(outRows[y] + part.left, read, part.Width());
         }
     });

@@ -43,34 +43,37 @@ void ScaleCopy2x(QImage& target, Point destination, const QImage& source, const 
             const typename To::Pixel* previous = nullptr;
             for (int32_t y = part.top; y < part.bottom; ++y) {
                 auto* out = outRows[y] + part.left;
-                const int32_t down = y - destination.y; // never negative inside area
+                // 64-bit: the destination may lie far outside the target.
+                const int64_t down = int64_t(y) - destination.y; // never negative inside area
                 if (previous != nullptr && (down & 1) != 0) {
                     // The second row of each block repeats the first.
                     std::memcpy(out, previous, rowBytes);
                     previous = nullptr;
                     continue;
                 }
-                const auto* read = inRows[sourceRect.top + down / 2] + sourceRect.left;
-                int32_t across = part.left - destination.x;
+                const auto* row = inRows[int32_t(sourceRect.top + down / 2)];
+                // Target column part.left + x reads source column sourceRect.left + across / 2.
+                int64_t across = int64_t(part.left) - destination.x;
+                const auto read = [&](int64_t step) { return row[sourceRect.left + step / 2]; };
                 int32_t x = 0;
                 const int32_t width = part.Width();
                 if ((across & 1) != 0)
-                    out[x++] = ConvertPixel<From, To>(read[across++ / 2]);
+                    out[x++] = ConvertPixel<From, To>(read(across++));
                 if constexpr (std::is_same_v<From, Rgb555Pixels> &&
                               std::is_same_v<To, Rgb555Pixels>) {
                     // Whole blocks; an odd last pixel is left to the loop below.
                     const int32_t blocks = (width - x) / 2;
-                    DoubleRow555(out + x, read + across / 2, blocks);
+                    DoubleRow555(out + x, &row[sourceRect.left + across / 2], blocks);
                     x += 2 * blocks;
                     across += 2 * blocks;
                 }
                 for (; x + 1 < width; x += 2, across += 2) {
-                    const auto pixel = ConvertPixel<From, To>(read[across / 2]);
+                    const auto pixel = ConvertPixel<From, To>(read(across));
                     out[x] = pixel;
                     out[x + 1] = pixel;
                 }
                 if (x < width)
-                    out[x] = ConvertPixel<From, To>(read[across / 2]);
+                    out[x] = ConvertPixel<From, To>(read(across));
                 previous = out;
             }
         });

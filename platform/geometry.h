@@ -43,6 +43,21 @@ inline Rect IntersectRect(const Rect& a, const Rect& b) {
     return r.IsEmpty() ? Rect{} : r;
 }
 
+// Positions beyond this, either way, are far off any surface and are never drawn. Coordinates
+// worked out in 64 bits are clamped to it, so that adding a hand's reach or doubling into
+// surface coordinates afterwards still fits in 32 bits.
+constexpr int64_t kCoordinateLimit = int64_t(1) << 28;
+
+constexpr int32_t ClampCoordinate(int64_t value) {
+    return int32_t(std::clamp(value, -kCoordinateLimit, kCoordinateLimit));
+}
+
+// A rectangle from 64-bit edges, each clamped to the coordinate limit.
+constexpr Rect ClampedRect(int64_t left, int64_t top, int64_t right, int64_t bottom) {
+    return {ClampCoordinate(left), ClampCoordinate(top), ClampCoordinate(right),
+            ClampCoordinate(bottom)};
+}
+
 inline Rect OffsetRect(const Rect& r, int32_t dx, int32_t dy) {
     return {r.left + dx, r.top + dy, r.right + dx, r.bottom + dy};
 }

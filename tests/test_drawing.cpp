@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <gtest/gtest.h>
+#include <limits>
 #include <random>
 
 namespace mv {
@@ -140,6 +141,38 @@ TEST(Drawing, EveryOperationStaysInsideTheClip) {
                     ASSERT_EQ(clipped.pixel(x, y), (inside ? unclipped : before).pixel(x, y))
                         << "operation " << i << " at " << x << "," << y;
                 }
+        }
+    }
+}
+
+// A source rectangle and a destination at opposite ends of the 32-bit range put the copy far off
+// the target: nothing is drawn, and nothing is read outside the source.
+TEST(Drawing, CopiesFromTheEndsOfTheCoordinateRangeTouchNothing) {
+    constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
+    constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
+    const QImage picture = Noise(8, 8, QImage::Format_RGB555, 3);
+    const QImage keyed = Noise(8, 8, QImage::Format_ARGB32_Premultiplied, 4);
+    const KeyedPicture555 keyed555 = MakeKeyedPicture555(keyed);
+    const struct {
+        Point destination;
+        Rect sourceRect;
+    } cases[] = {
+        {{kMax, 0}, {-(1 << 30), 0, 4, 4}}, // doubled, the distance wraps round to -1
+        {{kMax, kMax}, {kMin, kMin, 8, 8}},
+        {{kMax - 1, kMax - 1}, {0, 0, 8, 8}}, // the far edges wrap round
+        {{10, 10}, {kMin, kMin, kMax, kMax}},
+    };
+    for (QImage::Format format : kTargetFormats) {
+        for (const auto& c : cases) {
+            const QImage before = Noise(40, 40, format, 5);
+            QImage target = before.copy();
+            ScaleCopy2x(target, c.destination, picture, c.sourceRect, nullptr);
+            CopyPixels(target, c.destination, picture, c.sourceRect, nullptr);
+            CopyKeyed(target, c.destination, keyed, c.sourceRect, nullptr);
+            CopyKeyed(target, c.destination, keyed555, c.sourceRect, nullptr);
+            BlendConstantAlpha(target, c.destination, picture, c.sourceRect, 100, nullptr);
+            DarkenUnderShadow555(target, c.destination, picture, c.sourceRect, 100, nullptr);
+            EXPECT_EQ(target, before) << c.destination.x << " " << c.sourceRect.left;
         }
     }
 }

@@ -1,6 +1,7 @@
 #include "clock/face_layout.h"
 
 #include <gtest/gtest.h>
+#include <limits>
 
 namespace mv {
 namespace {
@@ -83,6 +84,32 @@ TEST(FaceLayout, TilePlanCoversTheAreaColumnByColumn) {
 
     EXPECT_TRUE(PlanTiles(0, 0, 240, 320, 0, 0, 0, 60).empty());
     EXPECT_TRUE(PlanTiles(0, 0, 240, 320, 0, 0, 100, -1).empty());
+}
+
+} // namespace
+} // namespace mv
+
+namespace mv {
+namespace {
+
+// Whatever rectangles and offsets a skin holds, the layout neither wraps round nor leaves the
+// coordinate limit: what lies beyond it is never drawn.
+TEST(FaceLayout, ExtremeSkinsAreClampedNotWrapped) {
+    constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
+    constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
+    constexpr auto kLimit = int32_t(kCoordinateLimit);
+    Skin skin;
+    skin.faceRect = {kMin, 0, 240, 240};
+    skin.hubRect = {0, 0, kMax, kMax};
+    skin.gpsIndicatorRect = {kMin, kMin, kMax, kMax};
+    skin.gpsIndicatorX = kMax;
+    skin.pivotOffsetY = kMin;
+    const FaceLayout layout = LayoutFace(skin, 240, 320);
+    EXPECT_EQ(layout.dialScreenRect, (Rect{0, 40, kLimit, 280}));
+    EXPECT_EQ(layout.pivotX, kLimit);
+    EXPECT_EQ(layout.pivotY, -kLimit);
+    EXPECT_EQ(layout.hubScreenRect, (Rect{kLimit, -kLimit, kLimit, kLimit}));
+    EXPECT_EQ(layout.gpsIndicatorScreenRect, (Rect{kLimit, 40, kLimit, kLimit}));
 }
 
 } // namespace
