@@ -18,6 +18,10 @@ bool IsAcceptedFormat(const QByteArray& format) {
     return false;
 }
 
+bool FitsSideLimit(const QSize& size) {
+    return size.width() <= kMaxPictureSide && size.height() <= kMaxPictureSide;
+}
+
 } // namespace
 
 QImage DecodeImage(QIODevice& device) {
@@ -26,13 +30,14 @@ QImage DecodeImage(QIODevice& device) {
     reader.setAllocationLimit(kImageAllocationLimitMb);
     if (!IsAcceptedFormat(reader.format()))
         return {};
-    // Refuse a picture whose header already announces more than the limit, before any decoding.
+    // Refuse a picture whose header already announces more than the limits, before any decoding.
     const QSize size = reader.size();
-    if (size.isValid() && int64_t(size.width()) * size.height() * kBytesPerDecodedPixel >
-                              int64_t(kImageAllocationLimitMb) * 1024 * 1024)
+    if (size.isValid() &&
+        (!FitsSideLimit(size) || int64_t(size.width()) * size.height() * kBytesPerDecodedPixel >
+                                     int64_t(kImageAllocationLimitMb) * 1024 * 1024))
         return {};
     QImage image;
-    if (!reader.read(&image))
+    if (!reader.read(&image) || !FitsSideLimit(image.size()))
         return {};
     return image;
 }

@@ -11,9 +11,12 @@ namespace mv {
 
 // The most memory one decoded picture may take.
 constexpr int kImageAllocationLimitMb = 64;
+// The longest side of a picture that is decoded; several times any screen the clock runs on.
+constexpr int32_t kMaxPictureSide = 8192;
 
 // Decodes the picture that starts at the device's current position. Null when the content is not
-// a PNG, BMP, JPEG, GIF or ICO file, doesn't decode, or would need more than the limit.
+// a PNG, BMP, JPEG, GIF or ICO file, doesn't decode, would need more than the memory limit, or has
+// a side longer than kMaxPictureSide.
 QImage DecodeImage(QIODevice& device);
 
 // The same for an open file descriptor, read from its start; the descriptor stays open.

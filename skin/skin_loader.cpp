@@ -5,10 +5,11 @@
 #include "platform/image_decode.h"
 #include "platform/private_temp_file.h"
 #include "platform/wait_cursor.h"
+#include "skin/skin_bounds.h"
 
 #include <array>
+#include <cerrno>
 #include <cstring>
-#include <limits>
 #include <new>
 #include <string>
 
@@ -25,7 +26,7 @@ void SetSkinError(std::string reason) {
     SkinError() = std::move(reason);
 }
 
-enum class BlockStatus { Read, Absent, Empty, BeyondEnd, NoMemory, ShortRead };
+enum class BlockStatus { Read, Absent, Empty, BeyondEnd, TooLarge, NoMemory, ShortRead };
 
 const char* BlockProblem(BlockStatus status) {
     switch (status) {
@@ -37,6 +38,8 @@ const char* BlockProblem(BlockStatus status) {
         return "empty or out of order";
     case BlockStatus::BeyondEnd:
         return "runs past the end of the file";
+    case BlockStatus::TooLarge:
+        return "larger than any skin picture";
     case BlockStatus::NoMemory:
         return "too large to hold";
     case BlockStatus::ShortRead:
@@ -69,8 +72,8 @@ BlockStatus ReadBlock(BinaryFile& file, int64_t fileSize, std::span<const uint32
         return BlockStatus::Empty;
     if (end > fileSize)
         return BlockStatus::BeyondEnd;
-    if (size > std::numeric_limits<uint32_t>::max())
-        return BlockStatus::NoMemory;
+    if (size > kMaxImageBlockBytes)
+        return BlockStatus::TooLarge;
     if (!file.Seek(start))
         return BlockStatus::ShortRead;
     std::unique_ptr<uint8_t[]> bytes(new (std::nothrow) uint8_t[size_t(size)]);
@@ -88,15 +91,53 @@ void FreeRawData(SkinImage& image) {
     image.rawSize = 0;
 }
 
-// Decodes the image's rawData through the temporary file, then frees the bytes.
-bool DecodeRawData(SkinImage& image, PrivateTempFile& temp) {
+QString TempFileProblem(const QString& path, int error) {
+    return path + QStringLiteral(": ") +
+           QString::fromLocal8Bit(error != 0 ? std::strerror(error) : "cannot be written");
+}
+
+// The temporary file through which the pictures are decoded, in the private runtime folder.
+// False with the reason in `problem` when it can't be made.
+bool MakeTempFile(PrivateTempFile& temp, QString& problem) {
+    QString folder;
+    errno = 0;
+    if (!PrivateRuntimeFolder(folder)) {
+        problem = TempFileProblem(folder, errno);
+        return false;
+    }
+    const QString path = folder + QLatin1String(kSkinTempFileName);
+    errno = 0;
+    if (!temp.Create(path)) {
+        problem = TempFileProblem(path, errno);
+        return false;
+    }
+    return true;
+}
+
+// Writes the image's rawData to the temporary file and frees the bytes. False with the reason in
+// `problem` when the file can't take them (a full folder).
+bool WriteRawData(SkinImage& image, PrivateTempFile& temp, QString& problem) {
+    errno = 0;
     const bool written = temp.Replace({image.rawData.get(), image.rawSize});
+    const int error = errno;
     FreeRawData(image);
     if (!written)
-        return false;
+        problem = TempFileProblem(temp.Path(), error);
+    return written;
+}
+
+bool Decode(SkinImage& image, const PrivateTempFile& temp) {
     image.bitmap = DecodeImageFromDescriptor(temp.Descriptor());
     return !image.bitmap.isNull();
 }
+
+SkinLoadError Fail(SkinLoadError error, std::string reason) {
+    SetSkinError(std::move(reason));
+    return error;
+}
+
+SkinLoadError ReadSkinFileFor(const QString& path, Skin& skin, HandRenderer& renderer,
+                              bool shadowSetting);
 
 } // namespace
 
@@ -110,56 +151,54 @@ bool ReadImageBlock(BinaryFile& file, int64_t fileSize, std::span<const uint32_t
 }
 
 bool ReadSkinFile(const QString& path, Skin& skin, HandRenderer& renderer, bool shadowSetting) {
+    return ReadSkinFileFor(path, skin, renderer, shadowSetting) == SkinLoadError::None;
+}
+
+namespace {
+
+SkinLoadError ReadSkinFileFor(const QString& path, Skin& skin, HandRenderer& renderer,
+                              bool shadowSetting) {
     BinaryFile file;
-    if (!file.Open(path)) {
-        SetSkinError("cannot open the file");
-        return false;
-    }
+    if (!file.Open(path))
+        return Fail(SkinLoadError::File, "cannot open the file");
     const int64_t fileSize = file.Size();
 
     std::array<uint8_t, kSkinHeaderMax> header{};
-    if (fileSize < 0 || !file.ReadExact(std::span(header).first(kSkinPreambleLength))) {
-        SetSkinError("file shorter than the 44-byte preamble");
-        return false;
-    }
+    if (fileSize < 0 || !file.ReadExact(std::span(header).first(kSkinPreambleLength)))
+        return Fail(SkinLoadError::Format, "file shorter than the 44-byte preamble");
     // The magic is compared as a NUL-terminated string: its terminator at byte 28 must match too.
-    if (std::memcmp(header.data(), kSkinMagic, sizeof(kSkinMagic)) != 0) {
-        SetSkinError("bad magic");
-        return false;
-    }
+    if (std::memcmp(header.data(), kSkinMagic, sizeof(kSkinMagic)) != 0)
+        return Fail(SkinLoadError::Format, "bad magic");
     const int headerLength = header[kSkinHeaderLengthOffset];
-    if (headerLength < kSkinHeaderMin || headerLength > kSkinHeaderMax) {
-        SetSkinError("header length " + std::to_string(headerLength) + " out of range");
-        return false;
-    }
+    if (headerLength < kSkinHeaderMin || headerLength > kSkinHeaderMax)
+        return Fail(SkinLoadError::Format,
+                    "header length " + std::to_string(headerLength) + " out of range");
     if (!file.ReadExact(
-            std::span(header).subspan(kSkinPreambleLength, headerLength - kSkinPreambleLength))) {
-        SetSkinError("header shorter than its length " + std::to_string(headerLength));
-        return false;
-    }
+            std::span(header).subspan(kSkinPreambleLength, headerLength - kSkinPreambleLength)))
+        return Fail(SkinLoadError::Format,
+                    "header shorter than its length " + std::to_string(headerLength));
+    SkinParameters parameters{};
+    std::memcpy(&parameters, header.data() + kSkinPreambleLength, sizeof(SkinParameters));
+    if (const char* problem = ParameterProblem(parameters))
+        return Fail(SkinLoadError::Format, problem);
     std::array<uint8_t, kSkinOffsetTableLength> table{};
-    if (!file.Seek(headerLength) || !file.ReadExact(table)) {
-        SetSkinError("image offset table incomplete");
-        return false;
-    }
+    if (!file.Seek(headerLength) || !file.ReadExact(table))
+        return Fail(SkinLoadError::Format, "image offset table incomplete");
     const std::array<uint32_t, 2> offsets = {ReadU32(std::span(table).first<4>()),
                                              ReadU32(std::span(table).last<4>())};
 
     std::unique_ptr<uint8_t[]> faceBytes;
     uint32_t faceSize = 0;
     const BlockStatus face = ReadBlock(file, fileSize, offsets, 0, faceBytes, faceSize);
-    if (face != BlockStatus::Read) {
-        SetSkinError(std::string("face image block ") + BlockProblem(face));
-        return false;
-    }
+    if (face != BlockStatus::Read)
+        return Fail(face == BlockStatus::ShortRead ? SkinLoadError::File : SkinLoadError::Format,
+                    std::string("face image block ") + BlockProblem(face));
 
     // The file has passed every check: from here on the skin holds the new parameters.
     ReleaseSkinImage(skin.faceImage);
     ReleaseSkinImage(skin.backgroundImage);
     ReleaseHandRenderer(renderer);
-    SkinParameters& parameters = skin;
-    parameters = SkinParameters{};
-    std::memcpy(&parameters, header.data() + kSkinPreambleLength, sizeof(SkinParameters));
+    static_cast<SkinParameters&>(skin) = parameters;
     skin.faceImage.rawData = std::move(faceBytes);
     skin.faceImage.rawSize = faceSize;
 
@@ -169,35 +208,61 @@ bool ReadSkinFile(const QString& path, Skin& skin, HandRenderer& renderer, bool 
     ReadImageBlock(file, fileSize, offsets, 1, skin.backgroundImage.rawData,
                    skin.backgroundImage.rawSize);
     SetSkinError({});
-    return true;
+    return SkinLoadError::None;
 }
 
+} // namespace
+
 bool LoadSkin(const QString& path, const Settings& settings, Skin& skin, HandRenderer& renderer) {
+    SkinLoadFailure failure;
+    return LoadSkin(path, settings, skin, renderer, failure);
+}
+
+bool LoadSkin(const QString& path, const Settings& settings, Skin& skin, HandRenderer& renderer,
+              SkinLoadFailure& failure) {
+    failure = {};
     const WaitCursor waitCursor;
     renderer.smoothShapes = settings.AntiAliased != 0;
     renderer.smoothMotion = settings.Smooth != 0;
-    if (!ReadSkinFile(path, skin, renderer, settings.Shadow != 0))
+    failure.error = ReadSkinFileFor(path, skin, renderer, settings.Shadow != 0);
+    if (failure.error != SkinLoadError::None)
         return false;
 
     // The pictures are decoded from a private file that exists only for the rest of this load.
-    QString tempPath;
     PrivateTempFile temp;
-    const bool tempMade =
-        PrivateRuntimeFolder(tempPath) && temp.Create(tempPath + QLatin1String(kSkinTempFileName));
-    if (!tempMade || !DecodeRawData(skin.faceImage, temp)) {
-        FreeRawData(skin.faceImage);
+    const bool faceWritten = MakeTempFile(temp, failure.tempFileProblem) &&
+                             WriteRawData(skin.faceImage, temp, failure.tempFileProblem);
+    const bool faceDecoded = faceWritten && Decode(skin.faceImage, temp);
+    const char* rectProblem = faceDecoded ? FaceRectProblem(skin, skin.faceImage.bitmap.width(),
+                                                            skin.faceImage.bitmap.height())
+                                          : nullptr;
+    if (!faceDecoded || rectProblem != nullptr) {
+        ReleaseSkinImage(skin.faceImage);
         FreeRawData(skin.backgroundImage);
-        SetSkinError(tempMade ? "face image does not decode"
-                              : "face image does not decode: no private temporary file");
+        failure.error = !faceWritten ? SkinLoadError::TempFile : SkinLoadError::Picture;
+        SetSkinError(!faceWritten   ? "no temporary file: " + failure.tempFileProblem.toStdString()
+                     : !faceDecoded ? "face image does not decode"
+                                    : rectProblem);
         return false;
     }
     PrepareSkinImage(skin.faceImage);
     PrepareKeyedImage(skin.faceImage, skin.keyColor);
 
-    if (skin.backgroundImage.rawData != nullptr && DecodeRawData(skin.backgroundImage, temp))
+    // A background that can't be written or decoded leaves the skin without one.
+    QString ignored;
+    if (skin.backgroundImage.rawData != nullptr &&
+        WriteRawData(skin.backgroundImage, temp, ignored) && Decode(skin.backgroundImage, temp))
         PrepareSkinImage(skin.backgroundImage);
     FreeRawData(skin.backgroundImage);
     return true;
+}
+
+QString SkinLoadFailureMessage(const SkinLoadFailure& failure) {
+    if (failure.error == SkinLoadError::TempFile)
+        return QStringLiteral("The skin could not be loaded because the temporary file could not "
+                              "be written:\n\n") +
+               failure.tempFileProblem;
+    return QStringLiteral("Error loading skin file.\n\nSelect another file...");
 }
 
 } // namespace mv

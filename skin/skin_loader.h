@@ -30,6 +30,24 @@ static_assert(kSkinHeaderMax - kSkinPreambleLength == sizeof(SkinParameters));
 // the hands are then drawn without supersampling or shadow, as if making the surface had failed.
 constexpr int32_t kMaxHandSurfaceSide = 8192;
 
+// What kind of fault made a load fail, so that a caller can tell a broken skin from a machine that
+// couldn't hold the temporary file.
+enum class SkinLoadError {
+    None,
+    File,     // the file can't be opened or read
+    Format,   // the header, the parameters or the image blocks are not a usable skin
+    Picture,  // the face picture doesn't decode or doesn't hold the skin's rectangles
+    TempFile, // the temporary file for the pictures couldn't be made or written
+};
+
+struct SkinLoadFailure {
+    SkinLoadError error = SkinLoadError::None;
+    QString tempFileProblem; // TempFile: "<path>: <the system's reason>"
+};
+
+// The message that tells the user why a skin didn't load.
+QString SkinLoadFailureMessage(const SkinLoadFailure& failure);
+
 // Why the last ReadSkinFile or LoadSkin call failed ("bad magic", "face image does not decode",
 // ...), for tools and tests; empty after a success. The program itself only looks at the flag.
 const char* LastSkinError();
@@ -38,9 +56,13 @@ const char* LastSkinError();
 // before the face image block has been read leaves the previous skin and renderer untouched; a
 // face picture that doesn't decode leaves the new parameters without pictures.
 bool LoadSkin(const QString& path, const Settings& settings, Skin& skin, HandRenderer& renderer);
+// The same, telling what kind of fault made it fail.
+bool LoadSkin(const QString& path, const Settings& settings, Skin& skin, HandRenderer& renderer,
+              SkinLoadFailure& failure);
 
 // Parses the file, replaces the skin's parameters, reads the image blocks' bytes into rawData and
-// prepares the hand renderer.
+// prepares the hand renderer. Parameters that no face could draw (ParameterProblem) and image
+// blocks over kMaxImageBlockBytes are refused before anything of the previous skin is touched.
 bool ReadSkinFile(const QString& path, Skin& skin, HandRenderer& renderer, bool shadowSetting);
 
 // Reads image block `index` (0 face, 1 background) into a buffer of exactly its length. A block

@@ -8,6 +8,7 @@
 #include "platform/device_clock.h"
 #include "platform/screen.h"
 #include "skin/skin_loader.h"
+#include "skin_file_builder.h"
 #include "test_env.h"
 #include "tools/skin-tool/skin_render.h"
 
@@ -110,6 +111,56 @@ TEST(Frames, PartialFramesLeaveThePictureOfAFullFrameAndRepaintEveryChange) {
                     << wrong.boundingRect().x() << ", " << wrong.boundingRect().y() << ", "
                     << wrong.boundingRect().width() << " x " << wrong.boundingRect().height()
                     << ")";
+            }
+        }
+    }
+}
+
+// Skins at the edges of what the loader accepts draw full and partial frames in every mode and in
+// odd windows without touching anything outside their surfaces.
+TEST(Frames, SkinsAtTheLimitsDraw) {
+    const test::IsolatedHome home;
+    test::SkinFileLayout longHands;
+    SkinParameters& p = longHands.parameters;
+    p.keyColor = MakeColor(255, 0, 255);
+    p.faceRect = p.hubRect = p.gpsIndicatorRect = {0, 0, 64, 48};
+    p.hands[0].main = {MakeColor(10, 20, 30), 4096, 1024, 1024, -4096, kCapBase | kCapTip};
+    p.hands[0].overlay = {MakeColor(40, 50, 60), -4096, 1024, 0, 4096, kCapTip};
+    p.hands[0].shadowOffset = 1024;
+    p.hands[1].main = {MakeColor(70, 80, 90), -4096, 0, 1024, 4096, kCapBase};
+    p.hands[1].shadowOffset = -1024;
+    p.hands[2].main = {MakeColor(200, 0, 0), 4096, 0, 1, 0, kCapTip};
+    p.shadowAlpha = 255;
+    p.hubShadowOffset = -1024;
+    longHands.face = test::SolidPicture(64, 48, qRgb(90, 100, 110));
+    test::SkinFileLayout farOffsets = longHands;
+    farOffsets.parameters.hands[0].main = {MakeColor(10, 20, 30), 60, 3, 2, -10, 0};
+    farOffsets.parameters.hands[1].main = {MakeColor(10, 20, 30), -80, 0, 2, 10, 0};
+    farOffsets.parameters.hands[2].main = {MakeColor(10, 20, 30), 90, 1, 1, 0, 0};
+    farOffsets.parameters.pivotOffsetX = -8192;
+    farOffsets.parameters.pivotOffsetY = 8192;
+    farOffsets.parameters.gpsIndicatorX = 8192;
+    farOffsets.parameters.gpsIndicatorY = -8192;
+    farOffsets.parameters.hubShadowOffset = 1024;
+    test::SkinFileLayout nearOffsets = farOffsets;
+    nearOffsets.parameters.pivotOffsetX = 40;
+    nearOffsets.parameters.gpsIndicatorX = -60;
+
+    const QSize windows[] = {{97, 1000}, {481, 239}};
+    for (const test::SkinFileLayout* layout : {&longHands, &farOffsets, &nearOffsets}) {
+        const QString path = home.Path() + "/limits.scs";
+        ASSERT_TRUE(test::WriteAll(path, test::BuildSkinFile(*layout)));
+        for (const QSize& window : windows) {
+            for (const Mode& mode : kModes) {
+                SCOPED_TRACE(testing::Message()
+                             << window.width() << "x" << window.height() << ", " << mode.name);
+                Face face(path, mode, window.width(), window.height());
+                DrawFullFrameAt(face, At("10:59:58"), false);
+                for (const Tick& tick : kTicks) {
+                    ASSERT_TRUE(ShowTimeOnDeviceClock(*face.state, At(tick.time), tick.gps));
+                    DrawPartialFrame(*face.state);
+                }
+                DrawFullFrameAt(face, At("03:40:07"), true);
             }
         }
     }

@@ -1,9 +1,12 @@
 // Skin file format rules: header, magic, offset table, image blocks, and what a failed load leaves.
 #include "platform/binary_file.h"
+#include "skin/skin_bounds.h"
 #include "skin_load_fixture.h"
 
 #include <QCursor>
+#include <QFile>
 #include <cstring>
+#include <limits>
 #include <string>
 
 namespace mv::test {
@@ -278,6 +281,148 @@ TEST_F(SkinLoadTest, FacePictureIsPreparedForExactKeyedCopies) {
             }
         }
     }
+}
+
+} // namespace
+} // namespace mv::test
+
+namespace mv::test {
+namespace {
+
+// Parameters that no face can draw are refused before anything of the previous skin is touched;
+// rectangles within the limits but outside the face picture once the picture has decoded, which
+// releases the previous skin like a face that doesn't decode. Everything at a limit loads.
+TEST_F(SkinLoadTest, ParametersNoFaceCanDrawAreRefused) {
+    constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
+    constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
+    enum Outcome { Loads, RefusedEarly, RefusedWithPicture };
+    const struct {
+        const char* name;
+        void (*change)(SkinParameters&);
+        Outcome outcome;
+    } cases[] = {
+        {"hub to INT32_MAX",
+         [](SkinParameters& p) {
+             p.hubRect = {0, 0, kMax, kMax};
+         },
+         RefusedEarly},
+        {"face at INT32_MIN",
+         [](SkinParameters& p) {
+             p.faceRect = {kMin, kMin, 8, 6};
+         },
+         RefusedEarly},
+        {"face 60000 square",
+         [](SkinParameters& p) {
+             p.faceRect = {0, 0, 60000, 60000};
+         },
+         RefusedEarly},
+        {"face inverted",
+         [](SkinParameters& p) {
+             p.faceRect = {8, 6, 0, 1};
+         },
+         RefusedEarly},
+        {"indicator inverted",
+         [](SkinParameters& p) {
+             p.gpsIndicatorRect = {7, 0, 6, 1};
+         },
+         RefusedEarly},
+        {"hub past the picture",
+         [](SkinParameters& p) {
+             p.hubRect = {4, 0, 9, 1};
+         },
+         RefusedWithPicture},
+        {"face below the picture",
+         [](SkinParameters& p) {
+             p.faceRect = {0, 1, 8, 7};
+         },
+         RefusedWithPicture},
+        {"pivot offset", [](SkinParameters& p) { p.pivotOffsetX = kMax; }, RefusedEarly},
+        {"indicator position", [](SkinParameters& p) { p.gpsIndicatorY = kMin; }, RefusedEarly},
+        {"hand too long", [](SkinParameters& p) { p.hands[2].main.tipDistance = 32767; },
+         RefusedEarly},
+        {"tail too long", [](SkinParameters& p) { p.hands[0].main.baseDistance = -4097; },
+         RefusedEarly},
+        {"hand too wide", [](SkinParameters& p) { p.hands[0].main.baseHalfWidth = 1025; },
+         RefusedEarly},
+        {"negative width", [](SkinParameters& p) { p.hands[1].main.tipHalfWidth = -1; },
+         RefusedEarly},
+        {"overlay too long", [](SkinParameters& p) { p.hands[1].overlay.tipDistance = -4097; },
+         RefusedEarly},
+        {"hand shadow", [](SkinParameters& p) { p.hands[0].shadowOffset = -1025; }, RefusedEarly},
+        {"hub shadow", [](SkinParameters& p) { p.hubShadowOffset = 1025; }, RefusedEarly},
+        {"all at the limits",
+         [](SkinParameters& p) {
+             p.faceRect = {0, 0, 8, 6};
+             p.hubRect = {8, 6, 8, 6}; // empty, in the picture's corner
+             p.pivotOffsetX = -8192;
+             p.gpsIndicatorX = 8192;
+             p.hands[0].main = {0, 4096, 1024, 1024, -4096, kCapBase | kCapTip};
+             p.hands[0].shadowOffset = -1024;
+             p.hubShadowOffset = 1024;
+         },
+         Loads},
+        {"absent parts are not checked",
+         [](SkinParameters& p) {
+             p.hubRect = {};
+             p.gpsIndicatorRect = {};
+             p.hands[2].main = {0, 0, -5, 32767, -32768, 0};
+             p.hands[2].overlay.tipDistance = 32767;
+             p.hands[2].shadowOffset = 32767;
+         },
+         Loads},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(Load(SampleSpec())) << LastSkinError();
+        const SkinParameters before = Parameters(skin);
+        SkinFileLayout layout = SampleSpec();
+        c.change(layout.parameters);
+        SkinLoadFailure failure;
+        const bool loaded =
+            LoadSkin(Write("skin.scs", BuildSkinFile(layout)), settings, skin, renderer, failure);
+        EXPECT_EQ(loaded, c.outcome == Loads) << LastSkinError();
+        switch (c.outcome) {
+        case Loads:
+            EXPECT_FALSE(skin.faceImage.keyed.isNull());
+            break;
+        case RefusedEarly:
+            EXPECT_EQ(failure.error, SkinLoadError::Format);
+            EXPECT_TRUE(SameParameters(Parameters(skin), before));
+            EXPECT_FALSE(skin.faceImage.bitmap.isNull());
+            break;
+        case RefusedWithPicture:
+            EXPECT_EQ(failure.error, SkinLoadError::Picture);
+            EXPECT_STREQ(LastSkinError(), "a rectangle lies outside the face picture");
+            EXPECT_TRUE(skin.faceImage.bitmap.isNull());
+            EXPECT_TRUE(skin.faceImage.dc.isNull());
+            break;
+        }
+        EXPECT_EQ(SkinLoadFailureMessage(failure),
+                  "Error loading skin file.\n\nSelect another file...");
+    }
+}
+
+// An image block over the limit is refused before it is read; the file is sparse, so nothing of
+// its gigabyte is written.
+TEST_F(SkinLoadTest, ImageBlockOverTheLimitIsRefusedUnread) {
+    const QString path = Write("huge.scs", BuildSkinFile(SampleSpec()));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.resize(qint64(1) << 30));
+    file.close();
+    ASSERT_TRUE(Load(SampleSpec()));
+    const qint64 faceKey = skin.faceImage.bitmap.cacheKey();
+
+    SkinLoadFailure failure;
+    EXPECT_FALSE(LoadSkin(path, settings, skin, renderer, failure));
+    EXPECT_EQ(failure.error, SkinLoadError::Format);
+    EXPECT_STREQ(LastSkinError(), "face image block larger than any skin picture");
+    EXPECT_EQ(skin.faceImage.bitmap.cacheKey(), faceKey);
+
+    // Just within the limit the block is read and handed to the decoder.
+    ASSERT_TRUE(file.resize(256 + kMaxImageBlockBytes));
+    LoadSkin(path, settings, skin, renderer, failure);
+    EXPECT_NE(failure.error, SkinLoadError::Format) << LastSkinError();
 }
 
 } // namespace
