@@ -23,14 +23,16 @@ bool LoadStartupSkin(AppState& state, const SkinPicker& pickSkin) {
     for (;;) {
         if (settings.SkinPath) {
             QString message;
+            SkinLoadFailure failure;
             if (!FileExists(*settings.SkinPath)) {
                 // The path stays, so the picker can start near where the file was.
                 message = QStringLiteral("Current skin file is missing.\n\nSelect another file...");
-            } else if (LoadSkin(*settings.SkinPath, settings, state.skin, state.handRenderer)) {
+            } else if (LoadSkin(*settings.SkinPath, settings, state.skin, state.handRenderer,
+                                failure)) {
                 return true;
             } else {
                 settings.SkinPath.reset();
-                message = QStringLiteral("Error loading skin file.\n\nSelect another file...");
+                message = SkinLoadFailureMessage(failure);
             }
             ShowMessageBox(nullptr, message, MessageIcon::Exclamation);
         }

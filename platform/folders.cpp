@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <cerrno>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,12 +23,20 @@ QString XdgFolder(const char* variable, const char* fallbackUnderHome) {
     return HomeFolder() + QLatin1Char('/') + QLatin1String(fallbackUnderHome);
 }
 
-// A directory owned by us that nobody else may enter.
+// A directory owned by us that nobody else may enter. When it isn't, errno says why.
 bool IsPrivateDirectory(const QString& path) {
     struct stat info {};
     if (lstat(QFile::encodeName(path).constData(), &info) != 0)
         return false;
-    return S_ISDIR(info.st_mode) && info.st_uid == geteuid() && (info.st_mode & 077) == 0;
+    if (!S_ISDIR(info.st_mode)) {
+        errno = ENOTDIR;
+        return false;
+    }
+    if (info.st_uid != geteuid() || (info.st_mode & 077) != 0) {
+        errno = EACCES;
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -52,10 +61,8 @@ bool PrivateRuntimeFolder(QString& folder) {
     const QString own = cache + QStringLiteral("/TEV-runtime-") + QString::number(geteuid());
     QDir().mkpath(cache);
     mkdir(QFile::encodeName(own).constData(), 0700);
-    if (!IsPrivateDirectory(own))
-        return false;
     folder = own + QLatin1Char('/');
-    return true;
+    return IsPrivateDirectory(own);
 }
 
 QString InstalledDataFolder() {

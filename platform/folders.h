@@ -13,7 +13,8 @@ QString UserConfigHome();
 
 // A folder only this user can reach, for temporary files: $XDG_RUNTIME_DIR when it is a directory
 // owned by this user and closed to others; otherwise a folder made with mode 0700 under
-// ~/.cache. Never a shared world-writable folder. Ends with "/". False when none can be had.
+// ~/.cache. Never a shared world-writable folder. Ends with "/". False when none can be had; the
+// folder is then the one that was tried last, and errno says why it can't be used.
 bool PrivateRuntimeFolder(QString& folder);
 
 // The program's installed data (default skins, help page): <prefix>/share/marovellastrine/,

@@ -46,8 +46,10 @@ bool PrivateTempFile::Create(const QString& path) {
         return false;
     struct stat info {};
     if (fstat(fd, &info) != 0) {
+        const int error = errno;
         unlink(encoded.constData());
         close(fd);
+        errno = error;
         return false;
     }
     fd_ = fd;
@@ -55,6 +57,10 @@ bool PrivateTempFile::Create(const QString& path) {
     device_ = uint64_t(info.st_dev);
     inode_ = uint64_t(info.st_ino);
     return true;
+}
+
+QString PrivateTempFile::Path() const {
+    return QFile::decodeName(path_);
 }
 
 bool PrivateTempFile::Replace(std::span<const uint8_t> bytes) {

@@ -20,11 +20,15 @@ public:
     // Creates the file with mode 0600, never through a link. A regular file of ours already at the
     // path (left by an operation that crashed) is replaced; anything else there (a link, a pipe, a
     // folder, another user's file) is left alone and Create fails.
+    // On failure errno says why.
     bool Create(const QString& path);
-    // Makes the file hold exactly `bytes` and rewinds it for reading.
+    // Makes the file hold exactly `bytes` and rewinds it for reading; on failure (a full folder)
+    // errno says why.
     bool Replace(std::span<const uint8_t> bytes);
     // The open descriptor, positioned at the start after Replace; -1 before Create.
     int Descriptor() const { return fd_; }
+    // The path Create made the file at; empty before.
+    QString Path() const;
 
 private:
     int fd_ = -1;

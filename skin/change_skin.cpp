@@ -12,9 +12,13 @@ namespace mv {
 
 namespace {
 
-bool LoadSkinAtSkinPath(AppState& state) {
+bool LoadSkinAtSkinPath(AppState& state, SkinLoadFailure& failure) {
     const QString path = state.settings.SkinPath.value_or(QString());
-    return !path.isEmpty() && LoadSkin(path, state.settings, state.skin, state.handRenderer);
+    if (path.isEmpty()) {
+        failure = {SkinLoadError::File, {}};
+        return false;
+    }
+    return LoadSkin(path, state.settings, state.skin, state.handRenderer, failure);
 }
 
 } // namespace
@@ -26,16 +30,17 @@ void ChangeSkin(AppState& state, QWidget* owner, bool reloadCurrent) {
     for (;;) {
         if (!reloadCurrent && !PickSkin(state, owner))
             break;
-        if (LoadSkinAtSkinPath(state)) {
+        SkinLoadFailure failure;
+        if (LoadSkinAtSkinPath(state, failure)) {
             SaveSettings(state.settings);
             if (!reloadCurrent)
                 DrawFullFrame(state);
             return;
         }
-        ShowMessageBox(owner, QStringLiteral("Error loading skin file.\n\nSelect another file..."),
-                       MessageIcon::Exclamation);
+        ShowMessageBox(owner, SkinLoadFailureMessage(failure), MessageIcon::Exclamation);
         LoadSettings(state.settings);
-        previousReloaded = LoadSkinAtSkinPath(state);
+        SkinLoadFailure ignored;
+        previousReloaded = LoadSkinAtSkinPath(state, ignored);
         // Reloading the current skin would only fail the same way again, without end.
         if (reloadCurrent && !previousReloaded)
             break;

@@ -8,7 +8,9 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <gtest/gtest.h>
+#include <limits>
 #include <memory>
 
 namespace mv {
@@ -110,6 +112,35 @@ TEST_F(ChangeSkinTest, ABadPickIsReportedAndThePreviousSkinComesBackUntilTheUser
     EXPECT_EQ(state->settings.SkinPath, skinA);
     EXPECT_EQ(StoredSkinPath(), skinA);
     EXPECT_TRUE(recorder.invalidations.empty());
+}
+
+// A skin whose parameters no face can draw is refused at load: it is never stored, so it can't
+// come back at the next start. Without room for the temporary file, the message says so.
+TEST_F(ChangeSkinTest, ARefusedSkinIsNeverStoredAndAMissingTemporaryFileIsNamed) {
+    test::SkinFileLayout overflowing = test::SampleSpec();
+    overflowing.parameters.hubRect = {0, 0, std::numeric_limits<int32_t>::max(),
+                                      std::numeric_limits<int32_t>::max()};
+    const QString skinD = home.Path() + "/skins/d.scs";
+    ASSERT_TRUE(test::WriteAll(skinD, test::BuildSkinFile(overflowing)));
+    EXPECT_EQ(Run(false, {Choose(skinD), {}}), kStillRunning);
+    EXPECT_EQ(messages, QStringList({kErrorText}));
+    EXPECT_EQ(StoredSkinPath(), skinA);
+    EXPECT_EQ(state->skin.backgroundTopColor, kColorA);
+    EXPECT_TRUE(recorder.invalidations.empty());
+
+    messages.clear();
+    const QString notAFolder = home.Path() + "/not-a-folder";
+    ASSERT_TRUE(test::WriteAll(notAFolder, "a file"));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(notAFolder));
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(notAFolder));
+    EXPECT_EQ(Run(false, {Choose(skinC), {}}), 0); // the previous skin can't be decoded either
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith("The skin could not be loaded because the temporary file "
+                                       "could not be written:\n\n" +
+                                       notAFolder))
+        << messages[0].toStdString();
+    EXPECT_TRUE(messages[0].endsWith(": Not a directory")) << messages[0].toStdString();
+    EXPECT_EQ(StoredSkinPath(), skinA);
 }
 
 TEST_F(ChangeSkinTest, ReloadingTheCurrentSkinShowsNoPickerAndDrawsNothing) {

@@ -24,7 +24,8 @@ void Restore(const char* name, const QByteArray& value) {
 
 IsolatedHome::IsolatedHome()
     : savedHome_(Save("HOME")), savedData_(Save("XDG_DATA_HOME")),
-      savedConfig_(Save("XDG_CONFIG_HOME")), savedRuntime_(Save("XDG_RUNTIME_DIR")) {
+      savedConfig_(Save("XDG_CONFIG_HOME")), savedRuntime_(Save("XDG_RUNTIME_DIR")),
+      savedCache_(Save("XDG_CACHE_HOME")) {
     QDir().mkpath(ConfigHome());
     QDir().mkpath(RuntimeDir());
     QFile::setPermissions(RuntimeDir(),
@@ -33,6 +34,7 @@ IsolatedHome::IsolatedHome()
     qputenv("XDG_DATA_HOME", DataHome().toUtf8());
     qputenv("XDG_CONFIG_HOME", ConfigHome().toUtf8());
     qputenv("XDG_RUNTIME_DIR", RuntimeDir().toUtf8());
+    qputenv("XDG_CACHE_HOME", CacheHome().toUtf8());
 }
 
 IsolatedHome::~IsolatedHome() {
@@ -40,6 +42,7 @@ IsolatedHome::~IsolatedHome() {
     Restore("XDG_DATA_HOME", savedData_);
     Restore("XDG_CONFIG_HOME", savedConfig_);
     Restore("XDG_RUNTIME_DIR", savedRuntime_);
+    Restore("XDG_CACHE_HOME", savedCache_);
 }
 
 QByteArray ReadAll(const QString& path) {

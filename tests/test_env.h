@@ -18,10 +18,11 @@ public:
     QString DataHome() const { return dir_.path() + "/data"; }
     QString ConfigHome() const { return dir_.path() + "/config"; }
     QString RuntimeDir() const { return dir_.path() + "/runtime"; }
+    QString CacheHome() const { return dir_.path() + "/cache"; }
 
 private:
     QTemporaryDir dir_;
-    QByteArray savedHome_, savedData_, savedConfig_, savedRuntime_;
+    QByteArray savedHome_, savedData_, savedConfig_, savedRuntime_, savedCache_;
 };
 
 // Reads a whole file; empty when it can't be read.

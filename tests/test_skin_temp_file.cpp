@@ -6,7 +6,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <csignal>
 #include <fcntl.h>
+#include <optional>
+#include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -54,7 +58,8 @@ TEST_F(SkinLoadTest, LinkAtTheTemporaryPathIsNeverFollowed) {
                           QFile::encodeName(TempPath()).constData()),
                   0);
         EXPECT_FALSE(Load(SampleSpec()));
-        EXPECT_STREQ(LastSkinError(), "face image does not decode: no private temporary file");
+        EXPECT_EQ(std::string(LastSkinError()),
+                  "no temporary file: " + TempPath().toStdString() + ": File exists");
         EXPECT_EQ(QFileInfo(TempPath()).symLinkTarget(), pointee);
         ASSERT_EQ(unlink(QFile::encodeName(TempPath()).constData()), 0);
     }
@@ -93,6 +98,69 @@ TEST_F(SkinLoadTest, OtherThingsAtTheTemporaryPathAreLeftAlone) {
     ASSERT_EQ(chown(path.constData(), 65534, 65534), 0);
     EXPECT_FALSE(Load(SampleSpec()));
     EXPECT_EQ(ReadAll(TempPath()), "someone else's");
+}
+
+// Files this process writes stop at `bytes`, as on a full disk (EFBIG instead of ENOSPC),
+// until the limit goes out of scope.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{bytes, saved_.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit saved_{};
+    void (*previousHandler_)(int) = nullptr;
+};
+
+// A private folder that can't be had, or a temporary file that can't take the picture, is not
+// the skin's fault: the load says so, naming the path and the system's reason.
+TEST_F(SkinLoadTest, TemporaryFileThatCannotBeWrittenIsReportedAsSuch) {
+    const QString path = Write("skin.scs", BuildSkinFile(SampleSpec()));
+    const QString notAFolder = Write("not-a-folder", "a file");
+    const QString ownFolder = QStringLiteral("/cache/TEV-runtime-%1/").arg(geteuid());
+    const struct {
+        const char* name;
+        bool fullDisk;
+        QString problem;
+    } cases[] = {
+        {"no private folder", false, notAFolder + ownFolder + ": Not a directory"},
+        {"full folder", true, TempPath() + ": File too large"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!c.fullDisk) {
+            qputenv("XDG_RUNTIME_DIR", QFile::encodeName(notAFolder));
+            qputenv("XDG_CACHE_HOME", QFile::encodeName(notAFolder + "/cache"));
+        }
+        SkinLoadFailure failure;
+        std::optional<FileSizeLimit> limit;
+        if (c.fullDisk)
+            limit.emplace(16);
+        const bool loaded = LoadSkin(path, settings, skin, renderer, failure);
+        limit.reset();
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(home.RuntimeDir()));
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(home.CacheHome()));
+        EXPECT_FALSE(loaded);
+        EXPECT_EQ(failure.error, SkinLoadError::TempFile);
+        EXPECT_EQ(failure.tempFileProblem, c.problem);
+        EXPECT_EQ(SkinLoadFailureMessage(failure),
+                  "The skin could not be loaded because the temporary file could not be "
+                  "written:\n\n" +
+                      c.problem);
+        EXPECT_FALSE(PathExists(TempPath()));
+    }
+    // With room again, the same skin loads.
+    EXPECT_TRUE(LoadSkin(path, settings, skin, renderer)) << LastSkinError();
 }
 
 TEST(PrivateTempFileTest, IsPrivateRewoundAndDeletedOnlyWhileItIsStillOurs) {
