@@ -83,6 +83,15 @@ def huge_hands():
     return skin(params=bytes(block))
 
 
+def with_rects(face=None, hub=None, indicator=None):
+    """The ordinary parameters with some of the three rectangles replaced."""
+    block = bytearray(parameters())
+    for offset, rect in ((12, face), (28, hub), (44, indicator)):
+        if rect is not None:
+            block[offset:offset + 16] = struct.pack("<4i", *rect)
+    return skin(params=bytes(block))
+
+
 def corpus():
     good = skin()
     face_end = 256 + len(face_png())
@@ -102,7 +111,7 @@ def corpus():
         "background_garbage.scs": ("loaded", skin(background=b"not a picture")),
         "background_png_huge.scs": ("loaded", skin(background=png(1, 1, declared=(50000, 50000)))),
         "uninterpreted_bytes_set.scs": ("loaded", bytes(uninterpreted)),
-        "huge_hands.scs": ("loaded", huge_hands()),
+        "rects_absent.scs": ("loaded", with_rects(hub=(0, 0, 0, 0), indicator=(0, 0, 0, 0))),
         # Files the loader rejects.
         "empty.scs": ("rejected", b""),
         "short_preamble.scs": ("rejected", good[:30]),
@@ -130,6 +139,13 @@ def corpus():
         "face_bmp_negative_width.scs": ("rejected", skin(face=bmp(4, 4, declared=(-4, 4)))),
         "face_bmp_no_pixels.scs": ("rejected", skin(face=bmp(64, 64, with_pixels=False))),
         "face_ppm.scs": ("rejected", skin(face=b"P6\n2 2\n255\n" + bytes(12))),
+        # Parameters that no face could draw.
+        "huge_hands.scs": ("rejected", huge_hands()),
+        "hub_to_int32_max.scs": ("rejected", with_rects(hub=(0, 0, 2**31 - 1, 2**31 - 1))),
+        "face_from_int32_min.scs": ("rejected", with_rects(face=(-2**31, -2**31, 8, 6))),
+        "face_60000_on_small_picture.scs": ("rejected", with_rects(face=(0, 0, 60000, 60000))),
+        "face_inverted.scs": ("rejected", with_rects(face=(8, 6, 0, 1))),
+        "indicator_past_picture.scs": ("rejected", with_rects(indicator=(6, 0, 9, 1))),
     }
 
 
