@@ -1,11 +1,18 @@
-// libFuzzer target for the skin loader: each input is written to a skin file and loaded with a
-// fresh skin and hand renderer, with smooth shapes and shadows on so every resource is made.
+// libFuzzer target for the skin loader and the frames: each input is written to a skin file and
+// loaded in each of the four drawing modes; a skin that loads is drawn as a full frame and then
+// as partial frames while the hands move, with the GPS indicator shown, in three small windows
+// (one odd and tall). Whatever loads must draw.
+#include "app/app_state.h"
+#include "clock/display_time.h"
+#include "clock/frame.h"
 #include "platform/screen.h"
 #include "skin/skin_loader.h"
+#include "tools/skin-tool/skin_render.h"
 
 #include <QFile>
 #include <QGuiApplication>
 #include <QTemporaryDir>
+#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
@@ -54,6 +61,46 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     return 0;
 }
 
+namespace {
+
+struct Mode {
+    bool smoothShapes;
+    bool shadow;
+};
+constexpr std::array<Mode, 4> kModes = {
+    {{false, false}, {true, false}, {false, true}, {true, true}}};
+constexpr std::array<QSize, 3> kWindows = {{{97, 1000}, {240, 320}, {481, 239}}};
+
+mv::CalendarTime At(uint16_t hour, uint16_t minute, uint16_t second) {
+    mv::CalendarTime time{};
+    time.year = 2024;
+    time.month = 3;
+    time.day = 14;
+    time.hour = hour;
+    time.minute = minute;
+    time.second = second;
+    return time;
+}
+
+// A full frame, then ticks that move the second hand alone, the minute hand with it, all three,
+// and the indicator on and off.
+void DrawFrames(mv::AppState& state) {
+    mv::ShowTimeOnDeviceClock(state, At(10, 59, 58), true);
+    mv::ComputeDisplayTime(state);
+    mv::DrawFullFrame(state);
+    const struct {
+        mv::CalendarTime time;
+        bool gps;
+    } ticks[] = {
+        {At(10, 59, 59), true}, {At(11, 0, 0), true}, {At(11, 0, 10), false}, {At(11, 2, 1), true}};
+    for (const auto& tick : ticks) {
+        mv::ShowTimeOnDeviceClock(state, tick.time, tick.gps);
+        mv::DrawPartialFrame(state);
+    }
+}
+
+} // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     QFile file(Host().skinPath);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
@@ -61,12 +108,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::abort();
     file.close();
 
-    mv::Settings settings;
-    settings.AntiAliased = 1;
-    settings.Shadow = 1;
-    mv::Skin skin;
-    mv::HandRenderer renderer;
-    mv::LoadSkin(Host().skinPath, settings, skin, renderer);
-    mv::ReleaseSkin(skin, renderer);
+    for (const Mode& mode : kModes) {
+        const auto state = std::make_unique<mv::AppState>();
+        mv::PaintRecorder recorder;
+        state->windowPaint.recorder = &recorder;
+        state->settings.AntiAliased = mode.smoothShapes;
+        state->settings.Shadow = mode.shadow;
+        const bool loaded =
+            mv::LoadSkin(Host().skinPath, state->settings, state->skin, state->handRenderer);
+        if (loaded) {
+            for (const QSize& window : kWindows) {
+                mv::ResizeBackBuffer(*state, window.width(), window.height());
+                DrawFrames(*state);
+            }
+        }
+        mv::ReleaseDrawSurface(state->backBuffer);
+        mv::ReleaseSkin(state->skin, state->handRenderer);
+        if (!loaded)
+            break; // the drawing options don't change what a load refuses
+    }
     return 0;
 }
