@@ -108,7 +108,7 @@ TEST(FaceLayout, ExtremeSkinsAreClampedNotWrapped) {
     EXPECT_EQ(layout.dialScreenRect, (Rect{0, 40, kLimit, 280}));
     EXPECT_EQ(layout.pivotX, kLimit);
     EXPECT_EQ(layout.pivotY, -kLimit);
-    EXPECT_EQ(layout.hubScreenRect, (Rect{kLimit, -kLimit, kLimit, kLimit}));
+    EXPECT_EQ(layout.hubScreenRect, (Rect{120, -kLimit, kLimit, -kLimit}));
     EXPECT_EQ(layout.gpsIndicatorScreenRect, (Rect{kLimit, 40, kLimit, kLimit}));
 }
 

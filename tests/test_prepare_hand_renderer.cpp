@@ -66,14 +66,14 @@ TEST_F(SkinLoadTest, OverlayGetsABrushButNoReach) {
     EXPECT_FALSE(hands.hands[0].overlayGeometry.brush.has_value());
 }
 
-// A skin whose hands reach tens of thousands of pixels must not make gigabyte surfaces; the
-// hands are then drawn in plain mode.
+// Hands at the loader's limits must not make surfaces beyond kMaxHandSurfaceSide; the hands are
+// then drawn in plain mode.
 TEST_F(SkinLoadTest, HugeHandsLoadWithoutSurfaces) {
     SkinFileLayout layout = SampleSpec();
-    layout.parameters.hands[2].main = {0, 32767, 32767, 32767, 32767, 0};
-    layout.parameters.hands[2].shadowOffset = 32767;
+    layout.parameters.hands[2].main = {0, 4096, 1024, 1024, 4096, 0};
+    layout.parameters.hands[2].shadowOffset = 1024;
     ASSERT_TRUE(Load(layout)) << LastSkinError();
-    EXPECT_EQ(renderer.handReach, 65535);
+    EXPECT_EQ(renderer.handReach, 5121);
     EXPECT_EQ(renderer.supersampleSurface.pixels, nullptr);
     EXPECT_EQ(renderer.shadowSurface.pixels, nullptr);
 }
