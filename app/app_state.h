@@ -53,6 +53,8 @@ struct AppState {
     uint32_t activationTick = 0; // tick count at the last activation; 0 after each tap
     int32_t keepAwakeCount = 0;  // clock ticks modulo 16
 
+    bool unsavedSettingsReported = false; // the user was told that the settings weren't saved
+
     // The skin picker: hidden entries listed too, and where the chosen path goes while it runs.
     int32_t viewAll = 0;
     QString* pickedPath = nullptr;

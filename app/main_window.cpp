@@ -4,6 +4,7 @@
 #include "app/preferences_dialog.h"
 #include "app/prune_default_skins.h"
 #include "app/shell_dialog.h"
+#include "app/unsaved_settings.h"
 #include "clock/clock_face_widget.h"
 #include "clock/display_time.h"
 #include "clock/frame.h"
@@ -131,7 +132,10 @@ bool MainWindow::HandleCommand(int command, int notification) {
         RunModal([this] { RunPreferencesDialog(state_, this); });
         return true;
     case IDM_LOAD_SKIN:
-        RunModal([this] { ChangeSkin(state_, this, false); });
+        RunModal([this] {
+            ChangeSkin(state_, this, false);
+            ReportUnsavedSettings(state_, this);
+        });
         return true;
     case IDM_GPS_SETTINGS:
         OpenGpsSettingsPage(this);

@@ -3,6 +3,7 @@
 #include "app/dialog_controls.h"
 #include "app/dialog_units.h"
 #include "app/shell_dialog.h"
+#include "app/unsaved_settings.h"
 #include "clock/display_time.h"
 #include "clock/frame.h"
 #include "platform/message_box.h"
@@ -99,7 +100,9 @@ int RunPreferencesDialog(AppState& state, QWidget* owner) {
     PreferencesDialog dialog(state, owner);
     if (!dialog.Init())
         return -1;
-    return dialog.exec();
+    const int result = dialog.exec();
+    ReportUnsavedSettings(state, owner); // once the dialog is gone, whatever saved the options
+    return result;
 }
 
 bool ApplyPreferences(AppState& state, QWidget* dialog) {

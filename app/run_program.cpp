@@ -2,12 +2,15 @@
 
 #include "app/main_window.h"
 #include "app/settings.h"
+#include "app/unsaved_settings.h"
 #include "app/user_install.h"
+#include "platform/file_write.h"
 #include "platform/message_box.h"
 #include "platform/single_instance.h"
 #include "skin/skin_loader.h"
 #include "skin/skin_picker.h"
 
+#include <cstdio>
 #include <memory>
 
 namespace mv {
@@ -15,6 +18,18 @@ namespace mv {
 namespace {
 
 constexpr char16_t kInstanceLockName[] = u"_TEV_APPLICATION_TEMPLATE_EXE_MUTEX_";
+
+// A first start without the default skins would open the picker with nothing to pick from.
+void InstallDefaultSkins() {
+    InstallFailure failure;
+    if (InstallPerUserFiles(&failure))
+        return;
+    const QString skinsFolder = PerUserFolder() + QLatin1String("Skins/");
+    ShowMessageBox(nullptr,
+                   QStringLiteral("The default skins could not be installed in %1\n\n%2: %3")
+                       .arg(skinsFolder, failure.path, SystemErrorText(failure.systemError)),
+                   MessageIcon::Exclamation);
+}
 
 } // namespace
 
@@ -41,6 +56,7 @@ bool LoadStartupSkin(AppState& state, const SkinPicker& pickSkin) {
             return false;
         }
         SaveSettings(settings);
+        ReportUnsavedSettings(state, nullptr);
     }
 }
 
@@ -48,7 +64,10 @@ int RunProgram() {
     const SingleInstanceLock instanceLock(kInstanceLockName);
     switch (instanceLock.State()) {
     case InstanceLockState::Unavailable:
-        return 0;
+        // Two instances could both set the clock: without the guarantee the program doesn't run.
+        std::fprintf(stderr, "marovellastrine: can't make the single-instance lock: %s\n",
+                     qPrintable(instanceLock.Problem()));
+        return 1;
     case InstanceLockState::HeldByAnother:
         AskRunningInstanceToRaise(kInstanceLockName, kProgramTitle);
         return 0;
@@ -57,7 +76,7 @@ int RunProgram() {
     }
 
     const auto state = std::make_unique<AppState>(); // all zero; gpsLock is made with it
-    InstallPerUserFiles();
+    InstallDefaultSkins();
     LoadSettings(state->settings);
     if (LoadStartupSkin(*state, PickSkin))
         RunMainWindow(*state); // its result is not used

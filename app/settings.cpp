@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <utility>
+#include <vector>
 
 namespace mv {
 
@@ -53,6 +54,12 @@ std::optional<QString> ReadSkinPath(const RegistryKey& key) {
     return path;
 }
 
+// Why the latest SaveSettings failed, until it is taken (main thread only).
+std::optional<StoreWriteError>& LatestSaveFailure() {
+    static std::optional<StoreWriteError> failure;
+    return failure;
+}
+
 } // namespace
 
 void LoadSettings(Settings& settings) {
@@ -74,16 +81,30 @@ void LoadSettings(Settings& settings) {
         settings.SkinPath = DuplicateString(defaultSkin, defaultSkin.size());
 }
 
-void SaveSettings(const Settings& settings) {
+std::optional<StoreWriteError> SaveSettings(const Settings& settings) {
+    std::optional<StoreWriteError>& latestFailure = LatestSaveFailure();
+    latestFailure.reset();
     RegistryKey key;
-    if (key.Create(StoreRoot::CurrentUser, kSettingsKeyPath, StoreAccess::ReadWrite) != kStoreOk)
-        return;
-    // A failed write is not reported; the next value is still tried.
+    StoreWriteError error;
+    if (key.Create(StoreRoot::CurrentUser, kSettingsKeyPath, StoreAccess::ReadWrite, nullptr,
+                   &error) != kStoreOk) {
+        latestFailure = error;
+        return error;
+    }
+    std::vector<StoreNamedValue> values;
     for (const auto& [name, field] : kFlagValues)
-        StoreSetDword(key.Key(), name, static_cast<uint32_t>(int32_t{settings.*field}));
-    StoreSetString(key.Key(), kSkinPathValue,
-                   settings.SkinPath.has_value() ? Utf16(*settings.SkinPath) : u"");
+        values.push_back(DwordValue(name, static_cast<uint32_t>(int32_t{settings.*field})));
+    values.push_back(StringValue(kSkinPathValue, settings.SkinPath.has_value()
+                                                     ? Utf16(*settings.SkinPath)
+                                                     : std::u16string_view(u"")));
+    if (StoreSetValues(key.Key(), values, &error) != kStoreOk)
+        latestFailure = error;
     key.Close();
+    return latestFailure;
+}
+
+std::optional<StoreWriteError> TakeSettingsSaveFailure() {
+    return std::exchange(LatestSaveFailure(), std::nullopt);
 }
 
 QString PerUserFolder() {

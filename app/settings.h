@@ -2,6 +2,8 @@
 // The settings store: five 8-bit options and the current skin's path, kept in the platform store
 // of the current user, and the program's per-user files (skins folder, default skin).
 
+#include "platform/store.h"
+
 #include <QString>
 #include <cstdint>
 #include <optional>
@@ -23,7 +25,11 @@ struct Settings {
 };
 
 void LoadSettings(Settings& settings);
-void SaveSettings(const Settings& settings);
+// Writes the six values with one write of the store. Returns why that failed, or nothing; the
+// outcome is also kept for TakeSettingsSaveFailure.
+std::optional<StoreWriteError> SaveSettings(const Settings& settings);
+// Why the latest SaveSettings failed, once; nothing when it succeeded or was already taken.
+std::optional<StoreWriteError> TakeSettingsSaveFailure();
 
 // The per-user folder: $XDG_DATA_HOME/TEV/Marovellastrine/ (with the trailing separator).
 QString PerUserFolder();

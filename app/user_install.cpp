@@ -5,6 +5,7 @@
 #include "platform/folders.h"
 
 #include <QDir>
+#include <cerrno>
 
 namespace mv {
 
@@ -21,44 +22,74 @@ void RemoveAbandonedStaging(const QString& parent) {
         RemoveFolderTree(parent + name);
 }
 
-bool FillStaging(const QString& staging, const QString& installedSkinsFolder) {
+void SetFailure(InstallFailure* failure, const QString& path, int systemError) {
+    if (failure != nullptr)
+        *failure = InstallFailure{QDir::cleanPath(path), systemError};
+}
+
+bool FillStaging(const QString& staging, const QString& installedSkinsFolder,
+                 const QString& skinsFolderShown, InstallFailure* failure) {
     const QStringList skins = ListFiles(installedSkinsFolder, QStringLiteral("default_*.scs"));
-    const QString skinsFolder = staging + QLatin1String("/Skins/");
-    if (skins.isEmpty() || !MakePrivateFolderPath(skinsFolder))
+    if (skins.isEmpty()) {
+        SetFailure(failure, installedSkinsFolder, ENOENT);
         return false;
+    }
+    const QString skinsFolder = staging + QLatin1String("/Skins/");
+    int error = 0;
+    if (!MakePrivateFolderPath(skinsFolder, &error)) {
+        SetFailure(failure, skinsFolderShown, error);
+        return false;
+    }
     for (const QString& name : skins) {
-        if (!CopyFileAtomically(installedSkinsFolder + name, skinsFolder + name, kMaxSkinBytes))
+        if (!CopyFileAtomically(installedSkinsFolder + name, skinsFolder + name, kMaxSkinBytes,
+                                &error)) {
+            SetFailure(failure, skinsFolderShown + name, error);
             return false;
+        }
     }
     return true;
 }
 
 } // namespace
 
-bool InstallPerUserFiles() {
-    return InstallPerUserFilesFrom(InstalledDataFolder() + QLatin1String("skins/"));
+bool InstallPerUserFiles(InstallFailure* failure) {
+    return InstallPerUserFilesFrom(InstalledDataFolder() + QLatin1String("skins/"), failure);
 }
 
-bool InstallPerUserFilesFrom(const QString& installedSkinsFolder) {
+bool InstallPerUserFilesFrom(const QString& installedSkinsFolder, InstallFailure* failure) {
     QString perUser = PerUserFolder();
-    if (ReadPathAttributes(perUser).exists)
-        return ReadPathAttributes(perUser).directory;
+    if (ReadPathAttributes(perUser).exists) {
+        if (ReadPathAttributes(perUser).directory)
+            return true;
+        SetFailure(failure, perUser, ENOTDIR);
+        return false;
+    }
+    const QString skinsFolderShown = perUser + QLatin1String("Skins/");
     perUser.chop(1); // no trailing separator, for the rename
     const QString parent = perUser.left(perUser.lastIndexOf(QLatin1Char('/')) + 1);
-    if (!MakePrivateFolderPath(parent))
+    int error = 0;
+    if (!MakePrivateFolderPath(parent, &error)) {
+        SetFailure(failure, parent, error);
         return false;
+    }
     RemoveAbandonedStaging(parent);
     // The folder is filled under another name and renamed into place once complete: a start that
     // is interrupted half-way leaves no per-user folder, so the next start installs again.
     QString staging;
-    if (!MakeUniqueFolder(parent, kStagingPrefix, staging))
+    if (!MakeUniqueFolder(parent, kStagingPrefix, staging)) {
+        SetFailure(failure, parent, errno);
         return false;
-    bool alreadyThere = false;
-    const bool installed = FillStaging(staging, installedSkinsFolder) &&
-                           RenameNoReplace(staging, perUser, alreadyThere);
-    if (!installed)
+    }
+    if (!FillStaging(staging, installedSkinsFolder, skinsFolderShown, failure)) {
         RemoveFolderTree(staging);
-    return installed || alreadyThere;
+        return false;
+    }
+    bool alreadyThere = false;
+    if (RenameNoReplace(staging, perUser, alreadyThere))
+        return true;
+    SetFailure(failure, perUser, errno);
+    RemoveFolderTree(staging);
+    return alreadyThere;
 }
 
 } // namespace mv

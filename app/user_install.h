@@ -7,11 +7,18 @@
 
 namespace mv {
 
+// Why an installation failed: the file or folder concerned and the system's reason (errno).
+struct InstallFailure {
+    QString path;
+    int systemError = 0;
+};
+
 // Installs from the default skins installed with the program. True when the per-user folder
-// exists afterwards (made now or earlier).
-bool InstallPerUserFiles();
+// exists afterwards (made now or earlier); otherwise `failure` (when given) says why not.
+bool InstallPerUserFiles(InstallFailure* failure = nullptr);
 
 // The same from a given folder of "default_*.scs" files (ends with "/").
-bool InstallPerUserFilesFrom(const QString& installedSkinsFolder);
+bool InstallPerUserFilesFrom(const QString& installedSkinsFolder,
+                             InstallFailure* failure = nullptr);
 
 } // namespace mv

@@ -1,5 +1,7 @@
 #include "platform/folders.h"
 
+#include "platform/file_write.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -49,7 +51,7 @@ QString UserConfigHome() {
     return XdgFolder("XDG_CONFIG_HOME", ".config");
 }
 
-bool PrivateRuntimeFolder(QString& folder) {
+bool PrivateRuntimeFolder(QString& folder, QString* whyNot) {
     const QString runtime = QString::fromLocal8Bit(qgetenv("XDG_RUNTIME_DIR"));
     if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime) && IsPrivateDirectory(runtime)) {
         folder = QDir::cleanPath(runtime) + QLatin1Char('/');
@@ -59,10 +61,22 @@ bool PrivateRuntimeFolder(QString& folder) {
     // of our own under the cache folder, created with mode 0700 and checked after creation.
     const QString cache = XdgFolder("XDG_CACHE_HOME", ".cache");
     const QString own = cache + QStringLiteral("/TEV-runtime-") + QString::number(geteuid());
-    QDir().mkpath(cache);
-    mkdir(QFile::encodeName(own).constData(), 0700);
+    int error = 0;
+    const bool made = MakePrivateFolderPath(own, &error);
     folder = own + QLatin1Char('/');
-    return IsPrivateDirectory(own);
+    if (made && IsPrivateDirectory(own))
+        return true;
+    if (whyNot != nullptr) {
+        *whyNot = (runtime.isEmpty() ? QStringLiteral("XDG_RUNTIME_DIR is not set")
+                                     : QStringLiteral("XDG_RUNTIME_DIR (%1) is not a folder of "
+                                                      "this user closed to others")
+                                           .arg(runtime)) +
+                  QStringLiteral("; ") + own + QStringLiteral(": ") +
+                  (made ? QStringLiteral("not a folder of this user closed to others")
+                        : SystemErrorText(error));
+    }
+    errno = made ? EACCES : error;
+    return false;
 }
 
 QString InstalledDataFolder() {

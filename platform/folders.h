@@ -14,8 +14,9 @@ QString UserConfigHome();
 // A folder only this user can reach, for temporary files: $XDG_RUNTIME_DIR when it is a directory
 // owned by this user and closed to others; otherwise a folder made with mode 0700 under
 // ~/.cache. Never a shared world-writable folder. Ends with "/". False when none can be had; the
-// folder is then the one that was tried last, and errno says why it can't be used.
-bool PrivateRuntimeFolder(QString& folder);
+// folder is then the one that was tried last, errno says why it can't be used, and `whyNot` (when
+// given) says which folders were tried and why they don't do.
+bool PrivateRuntimeFolder(QString& folder, QString* whyNot = nullptr);
 
 // The program's installed data (default skins, help page): <prefix>/share/marovellastrine/,
 // found relative to the running executable (<prefix>/bin/...), so the build tree and an install

@@ -1,11 +1,11 @@
 #include "platform/single_instance.h"
 
+#include "platform/file_write.h"
 #include "platform/folders.h"
 
 #include <QApplication>
 #include <QDialog>
 #include <QFile>
-#include <QLocalServer>
 #include <QLocalSocket>
 #include <cerrno>
 #include <fcntl.h>
@@ -16,11 +16,11 @@ namespace mv {
 namespace {
 
 constexpr int kRequestWaitMs = 1000;
-constexpr qsizetype kLongestRequest = 1024; // bytes; a window title is far shorter
 
-bool InstancePaths(QStringView name, QString& lockPath, QString& socketPath) {
+bool InstancePaths(QStringView name, QString& lockPath, QString& socketPath,
+                   QString* whyNot = nullptr) {
     QString folder;
-    if (!PrivateRuntimeFolder(folder))
+    if (!PrivateRuntimeFolder(folder, whyNot))
         return false;
     lockPath = folder + name.toString() + QLatin1String(".lock");
     socketPath = folder + name.toString() + QLatin1String(".socket");
@@ -38,61 +38,38 @@ void RaiseDialogTitled(const QString& title) {
     }
 }
 
-// One request per connection: the window title, then the end of the connection.
-void ServeConnection(QLocalSocket* socket) {
-    auto serve = [socket] {
-        if (socket->bytesAvailable() > kLongestRequest) {
-            socket->abort();
-            return;
-        }
-        if (!socket->canReadLine())
-            return;
-        const QString title = QString::fromUtf8(socket->readLine()).chopped(1);
-        socket->disconnectFromServer();
-        RaiseDialogTitled(title);
-    };
-    QObject::connect(socket, &QLocalSocket::readyRead, socket, serve);
-    QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-    serve(); // the request may already be here
-}
-
 } // namespace
 
 SingleInstanceLock::SingleInstanceLock(QStringView name) {
     QString lockPath;
     QString socketPath;
-    if (!InstancePaths(name, lockPath, socketPath))
+    QString whyNot;
+    if (!InstancePaths(name, lockPath, socketPath, &whyNot)) {
+        problem_ = QStringLiteral("no private runtime folder (") + whyNot + QLatin1Char(')');
         return;
+    }
     lockFile_.Reset(::open(QFile::encodeName(lockPath).constData(),
                            O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
-    if (!lockFile_.IsValid())
+    if (!lockFile_.IsValid()) {
+        problem_ = lockPath + QStringLiteral(": ") + SystemErrorText(errno);
         return;
+    }
     if (::flock(lockFile_.Get(), LOCK_EX | LOCK_NB) != 0) {
-        state_ = errno == EWOULDBLOCK ? InstanceLockState::HeldByAnother
-                                      : InstanceLockState::Unavailable;
+        const int error = errno;
+        if (error == EWOULDBLOCK)
+            state_ = InstanceLockState::HeldByAnother;
+        else
+            problem_ = lockPath + QStringLiteral(": ") + SystemErrorText(error);
         lockFile_.Reset();
         return;
     }
     state_ = InstanceLockState::Held;
-
-    // Holding the lock, nobody else serves the socket: one left by a crashed instance can go.
-    QLocalServer::removeServer(socketPath);
-    server_ = std::make_unique<QLocalServer>();
-    server_->setSocketOptions(QLocalServer::UserAccessOption);
-    QLocalServer* server = server_.get();
-    QObject::connect(server, &QLocalServer::newConnection, server, [server] {
-        while (QLocalSocket* socket = server->nextPendingConnection())
-            ServeConnection(socket);
-    });
     // Without the socket the lock still keeps a second instance out; it just can't raise us.
-    if (!server_->listen(socketPath))
-        server_.reset();
+    int error = 0;
+    server_.Listen(socketPath, RaiseDialogTitled, error);
 }
 
-SingleInstanceLock::~SingleInstanceLock() {
-    if (server_)
-        server_->close(); // removes the socket file
-}
+SingleInstanceLock::~SingleInstanceLock() = default;
 
 bool AskRunningInstanceToRaise(QStringView name, QStringView windowTitle) {
     QString lockPath;

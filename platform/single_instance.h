@@ -4,13 +4,11 @@
 // named after it, through which a second start asks the running instance to bring its window to
 // the front.
 
+#include "platform/instance_server.h"
 #include "platform/unique_fd.h"
 
 #include <QString>
 #include <QStringView>
-#include <memory>
-
-class QLocalServer;
 
 namespace mv {
 
@@ -30,11 +28,14 @@ public:
     SingleInstanceLock& operator=(const SingleInstanceLock&) = delete;
 
     InstanceLockState State() const { return state_; }
+    // While Unavailable: which folder or file failed and the system's reason, for the user.
+    const QString& Problem() const { return problem_; }
 
 private:
     InstanceLockState state_ = InstanceLockState::Unavailable;
+    QString problem_;
     UniqueFd lockFile_;
-    std::unique_ptr<QLocalServer> server_;
+    InstanceServer server_;
 };
 
 // Asks the instance holding lock `name` to bring its dialog titled `windowTitle` to the front.

@@ -6,6 +6,8 @@
 
 #include <QFileInfo>
 #include <algorithm>
+#include <cerrno>
+#include <memory>
 
 namespace mv {
 
@@ -21,26 +23,41 @@ QString KeyPathString(std::u16string_view keyPath) {
 
 // Runs `change(document, write)` on the root's current content under the root's lock and writes
 // the document back when the change asks for it. A broken file is set aside before it is
-// replaced; a file that can't be read is never replaced.
+// replaced; a file that can't be read is never replaced. A store file that is a symbolic link
+// stays one: the file it leads to is read, set aside and replaced.
 template <typename Change>
-int32_t ModifyStore(StoreRoot root, Change&& change) {
-    if (root == StoreRoot::LocalMachine)
-        return kStoreAccessDenied;
+int32_t ModifyStore(StoreRoot root, StoreWriteError* error, Change&& change) {
     const QString path = StoreFilePath(root);
+    auto fail = [error](const QString& concerned, int systemError) {
+        if (error != nullptr)
+            *error = StoreWriteError{concerned, systemError};
+        return kStoreAccessDenied;
+    };
+    if (root == StoreRoot::LocalMachine)
+        return fail(path, EROFS);
+    const QString folder = QFileInfo(path).absolutePath();
+    int systemError = 0;
+    if (!MakePrivateFolderPath(folder, &systemError))
+        return fail(folder, systemError);
     StoreFileLock lock;
-    if (!MakePrivateFolderPath(QFileInfo(path).absolutePath()) || !lock.Acquire(path))
-        return kStoreAccessDenied;
-    StoreDocument document;
-    const StoreFileState state = ReadStoreFile(path, document);
-    if (state == StoreFileState::Unreadable)
-        return kStoreAccessDenied;
+    if (!lock.Acquire(path, systemError))
+        return fail(path + QLatin1String(".lock"), systemError);
+    QString file;
+    if (!ResolveLinkTarget(path, file, &systemError))
+        return fail(path, systemError);
+    const StoreFileContent content = ReadStoreFile(file);
+    if (content.state == StoreFileState::Unreadable)
+        return fail(file, content.error);
+    auto document = std::make_shared<StoreDocument>(*content.document);
     bool write = false;
-    const int32_t status = change(document, write);
+    const int32_t status = change(*document, write);
     if (status != kStoreOk || !write)
         return status;
-    if (state == StoreFileState::Unparsable && !SetBrokenStoreAside(path))
-        return kStoreAccessDenied;
-    return WriteStoreFile(path, document, RootName(root)) ? kStoreOk : kStoreAccessDenied;
+    if (content.state == StoreFileState::Unparsable && !SetBrokenStoreAside(file, systemError))
+        return fail(file, systemError);
+    if (!WriteStoreFile(file, std::move(document), RootName(root), systemError))
+        return fail(file, systemError);
+    return kStoreOk;
 }
 
 uint32_t LittleEndian32(const uint8_t (&bytes)[4]) {
@@ -69,9 +86,8 @@ int32_t StoreOpenKey(StoreRoot root, std::u16string_view keyPath, StoreAccess ac
     QString path;
     if (!NormaliseKeyPath(KeyPathString(keyPath), path))
         return kStoreInvalidParameter;
-    StoreDocument document;
-    ReadStoreFile(StoreFilePath(root), document); // unreadable or broken reads as empty
-    if (!KeyExists(document, path))
+    // An unreadable or broken file reads as empty.
+    if (!ReadStoreFile(StoreFilePath(root)).document->KeyExists(path))
         return kStoreNotFound;
     if (root == StoreRoot::LocalMachine && access == StoreAccess::ReadWrite)
         return kStoreAccessDenied;
@@ -80,17 +96,17 @@ int32_t StoreOpenKey(StoreRoot root, std::u16string_view keyPath, StoreAccess ac
 }
 
 int32_t StoreCreateKey(StoreRoot root, std::u16string_view keyPath, StoreAccess access,
-                       StoreKey& key, KeyDisposition* disposition) {
+                       StoreKey& key, KeyDisposition* disposition, StoreWriteError* error) {
     QString path;
     if (!NormaliseKeyPath(KeyPathString(keyPath), path))
         return kStoreInvalidParameter;
     if (root == StoreRoot::LocalMachine)
         return kStoreAccessDenied;
     bool createdNew = false;
-    const int32_t status = ModifyStore(root, [&](StoreDocument& document, bool& write) {
-        createdNew = !KeyExists(document, path);
+    const int32_t status = ModifyStore(root, error, [&](StoreDocument& document, bool& write) {
+        createdNew = !document.KeyExists(path);
         if (createdNew)
-            SectionFor(document, path);
+            document.SectionFor(path);
         write = createdNew;
         return kStoreOk;
     });
@@ -104,9 +120,8 @@ int32_t StoreCreateKey(StoreRoot root, std::u16string_view keyPath, StoreAccess 
 
 int32_t StoreQueryValue(const StoreKey& key, std::u16string_view name, ValueType& type,
                         std::span<uint8_t> buffer, uint32_t& dataSize) {
-    StoreDocument document;
-    ReadStoreFile(StoreFilePath(key.root), document);
-    const StoreValue* value = FindValue(document, key.path, KeyPathString(name));
+    const StoreFileContent content = ReadStoreFile(StoreFilePath(key.root));
+    const StoreValue* value = content.document->FindValue(key.path, KeyPathString(name));
     if (value == nullptr)
         return kStoreNotFound;
     type = ValueType(value->type);
@@ -117,32 +132,52 @@ int32_t StoreQueryValue(const StoreKey& key, std::u16string_view name, ValueType
     return kStoreOk;
 }
 
-int32_t StoreSetValue(const StoreKey& key, std::u16string_view name, ValueType type,
-                      std::span<const uint8_t> data) {
-    if (key.access != StoreAccess::ReadWrite)
+StoreNamedValue DwordValue(std::u16string_view name, uint32_t value) {
+    return {name,
+            ValueType::Dword,
+            {uint8_t(value), uint8_t(value >> 8), uint8_t(value >> 16), uint8_t(value >> 24)}};
+}
+
+StoreNamedValue StringValue(std::u16string_view name, std::u16string_view text) {
+    StoreNamedValue value{name, ValueType::String, {}};
+    value.data.reserve((text.size() + 1) * 2);
+    for (const char16_t unit : text)
+        AppendLittleEndian16(value.data, unit);
+    AppendLittleEndian16(value.data, u'\0');
+    return value;
+}
+
+int32_t StoreSetValues(const StoreKey& key, std::span<const StoreNamedValue> values,
+                       StoreWriteError* error) {
+    if (key.access != StoreAccess::ReadWrite) {
+        if (error != nullptr)
+            *error = StoreWriteError{StoreFilePath(key.root), EACCES};
         return kStoreAccessDenied;
-    return ModifyStore(key.root, [&](StoreDocument& document, bool& write) {
+    }
+    return ModifyStore(key.root, error, [&](StoreDocument& document, bool& write) {
         // The key is made again if its file was replaced or set aside since it was opened.
-        PutValue(SectionFor(document, key.path),
-                 StoreValue{KeyPathString(name), uint32_t(type), {data.begin(), data.end()}});
+        StoreSection& section = document.SectionFor(key.path);
+        for (const StoreNamedValue& value : values)
+            section.Put(StoreValue{KeyPathString(value.name), uint32_t(value.type), value.data});
         write = true;
         return kStoreOk;
     });
 }
 
+int32_t StoreSetValue(const StoreKey& key, std::u16string_view name, ValueType type,
+                      std::span<const uint8_t> data, StoreWriteError* error) {
+    const StoreNamedValue value{name, type, {data.begin(), data.end()}};
+    return StoreSetValues(key, {&value, 1}, error);
+}
+
 int32_t StoreSetDword(const StoreKey& key, std::u16string_view name, uint32_t value) {
-    const uint8_t bytes[4] = {uint8_t(value), uint8_t(value >> 8), uint8_t(value >> 16),
-                              uint8_t(value >> 24)};
-    return StoreSetValue(key, name, ValueType::Dword, bytes);
+    const StoreNamedValue named = DwordValue(name, value);
+    return StoreSetValues(key, {&named, 1});
 }
 
 int32_t StoreSetString(const StoreKey& key, std::u16string_view name, std::u16string_view text) {
-    std::vector<uint8_t> bytes;
-    bytes.reserve((text.size() + 1) * 2);
-    for (const char16_t unit : text)
-        AppendLittleEndian16(bytes, unit);
-    AppendLittleEndian16(bytes, u'\0');
-    return StoreSetValue(key, name, ValueType::String, bytes);
+    const StoreNamedValue named = StringValue(name, text);
+    return StoreSetValues(key, {&named, 1});
 }
 
 int32_t RegistryKey::Open(StoreRoot root, std::u16string_view keyPath, StoreAccess access) {
@@ -157,9 +192,9 @@ int32_t RegistryKey::Open(StoreRoot root, std::u16string_view keyPath, StoreAcce
 }
 
 int32_t RegistryKey::Create(StoreRoot root, std::u16string_view keyPath, StoreAccess access,
-                            KeyDisposition* disposition) {
+                            KeyDisposition* disposition, StoreWriteError* error) {
     StoreKey created;
-    const int32_t status = StoreCreateKey(root, keyPath, access, created, disposition);
+    const int32_t status = StoreCreateKey(root, keyPath, access, created, disposition, error);
     if (status != kStoreOk)
         return status;
     Close();

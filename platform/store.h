@@ -1,6 +1,7 @@
 #pragma once
 // The platform store: a small typed key-value store standing in for the system registry.
-// One human-readable file per root; keys are paths ("Software\TEV\Marovellastrine\"), compared
+// One human-readable file per root (a symbolic link to it stays one: writes replace the file it
+// leads to); keys are paths ("Software\TEV\Marovellastrine\"), compared
 // without regard to letter case; values keep their type and their bytes exactly as written.
 // Every write replaces the whole file by rename, so a writer killed at any moment leaves either the
 // old or the new store on disk.
@@ -29,6 +30,23 @@ enum StoreStatus : int32_t {
 
 enum class ValueType : uint32_t { String = 1, Dword = 4 };
 
+// Why a write failed: the file (or folder) it concerned and the system's reason, an errno value.
+struct StoreWriteError {
+    QString path;
+    int systemError = 0;
+};
+
+// One value of a write of several values at once.
+struct StoreNamedValue {
+    std::u16string_view name;
+    ValueType type = ValueType::Dword;
+    std::vector<uint8_t> data;
+};
+// A DWORD is stored as its 4 bytes, least significant first.
+StoreNamedValue DwordValue(std::u16string_view name, uint32_t value);
+// A string is stored as its UTF-16 units, least significant byte first, plus a terminating 0 unit.
+StoreNamedValue StringValue(std::u16string_view name, std::u16string_view text);
+
 enum class StoreAccess { Read, ReadWrite };
 
 enum class KeyDisposition { CreatedNew, OpenedExisting };
@@ -51,20 +69,23 @@ struct StoreKey {
 int32_t StoreOpenKey(StoreRoot root, std::u16string_view keyPath, StoreAccess access,
                      StoreKey& key);
 // Opens the key, making it first when missing (its parents need no entries of their own).
+// A failed write of the new key is described in `error` when one is given.
 int32_t StoreCreateKey(StoreRoot root, std::u16string_view keyPath, StoreAccess access,
-                       StoreKey& key, KeyDisposition* disposition);
+                       StoreKey& key, KeyDisposition* disposition,
+                       StoreWriteError* error = nullptr);
 
 // Reads a value: its type and up to buffer.size() bytes of data. `dataSize` receives the value's
 // full length even when it doesn't fit (then kStoreMoreData is returned and nothing is copied).
 int32_t StoreQueryValue(const StoreKey& key, std::u16string_view name, ValueType& type,
                         std::span<uint8_t> buffer, uint32_t& dataSize);
 // Writes one value, replacing any of the same name (names ignore letter case). The key needs
-// write access. A failed write leaves the file as it was.
+// write access. A failed write leaves the file as it was and is described in `error`.
 int32_t StoreSetValue(const StoreKey& key, std::u16string_view name, ValueType type,
-                      std::span<const uint8_t> data);
-// A DWORD is stored as its 4 bytes, least significant first.
+                      std::span<const uint8_t> data, StoreWriteError* error = nullptr);
+// Writes several values, in their order, with one write of the file: all of them or none.
+int32_t StoreSetValues(const StoreKey& key, std::span<const StoreNamedValue> values,
+                       StoreWriteError* error = nullptr);
 int32_t StoreSetDword(const StoreKey& key, std::u16string_view name, uint32_t value);
-// A string is stored as its UTF-16 units, least significant byte first, plus a terminating 0 unit.
 int32_t StoreSetString(const StoreKey& key, std::u16string_view name, std::u16string_view text);
 
 // The small key owner used by the settings store: holds at most one open key and closes it when
@@ -78,7 +99,7 @@ public:
 
     int32_t Open(StoreRoot root, std::u16string_view keyPath, StoreAccess access);
     int32_t Create(StoreRoot root, std::u16string_view keyPath, StoreAccess access,
-                   KeyDisposition* disposition = nullptr);
+                   KeyDisposition* disposition = nullptr, StoreWriteError* error = nullptr);
     // 0 on success; kStoreInvalidData when the value isn't a DWORD (or is a DWORD shorter than 4
     // bytes); kStoreNotFound when missing; kStoreMoreData when its data is longer than 4 bytes.
     int32_t QueryDword(std::u16string_view name, uint32_t& value) const;

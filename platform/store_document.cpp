@@ -22,8 +22,9 @@ bool IsAllowedInKeyName(QStringView component) {
     return true;
 }
 
-bool SamePath(const QString& a, const QString& b) {
-    return a.compare(b, Qt::CaseInsensitive) == 0;
+// Names that compare equal ignoring letter case fold to the same string.
+QString Folded(QStringView text) {
+    return text.toString().toCaseFolded();
 }
 
 } // namespace
@@ -43,53 +44,48 @@ bool NormaliseKeyPath(QStringView keyPath, QString& normalised) {
     return true;
 }
 
-bool KeyExists(const StoreDocument& document, const QString& path) {
-    if (path.isEmpty())
-        return true;
-    const QString below = path + QLatin1Char('\\');
-    for (const StoreSection& section : document.sections) {
-        if (SamePath(section.path, path) || section.path.startsWith(below, Qt::CaseInsensitive))
-            return true;
-    }
-    return false;
+const StoreValue* StoreSection::Find(QStringView name) const {
+    const auto found = indexByFoldedName_.constFind(Folded(name));
+    return found == indexByFoldedName_.cend() ? nullptr : &values_[*found];
 }
 
-StoreSection* FindSection(StoreDocument& document, const QString& path) {
-    for (StoreSection& section : document.sections) {
-        if (SamePath(section.path, path))
-            return &section;
+void StoreSection::Put(StoreValue value) {
+    const QString folded = Folded(value.name);
+    if (const auto found = indexByFoldedName_.constFind(folded);
+        found != indexByFoldedName_.cend()) {
+        StoreValue& existing = values_[*found];
+        existing.type = value.type; // the name keeps the letter case it was made with
+        existing.data = std::move(value.data);
+        return;
     }
-    return nullptr;
+    indexByFoldedName_.insert(folded, values_.size());
+    values_.push_back(std::move(value));
 }
 
-StoreSection& SectionFor(StoreDocument& document, const QString& path) {
-    if (StoreSection* section = FindSection(document, path))
-        return *section;
-    document.sections.push_back(StoreSection{path, {}});
-    return document.sections.back();
+bool StoreDocument::KeyExists(const QString& path) const {
+    return path.isEmpty() || foldedKeys_.contains(Folded(path));
 }
 
-const StoreValue* FindValue(const StoreDocument& document, const QString& path, QStringView name) {
-    for (const StoreSection& section : document.sections) {
-        if (!SamePath(section.path, path))
-            continue;
-        for (const StoreValue& value : section.values) {
-            if (value.name.compare(name, Qt::CaseInsensitive) == 0)
-                return &value;
-        }
-    }
-    return nullptr;
+const StoreSection* StoreDocument::FindSection(const QString& path) const {
+    const auto found = indexByFoldedPath_.constFind(Folded(path));
+    return found == indexByFoldedPath_.cend() ? nullptr : &sections_[*found];
 }
 
-void PutValue(StoreSection& section, StoreValue value) {
-    for (StoreValue& existing : section.values) {
-        if (existing.name.compare(value.name, Qt::CaseInsensitive) == 0) {
-            existing.type = value.type; // the name keeps the letter case it was made with
-            existing.data = std::move(value.data);
-            return;
-        }
-    }
-    section.values.push_back(std::move(value));
+StoreSection& StoreDocument::SectionFor(const QString& path) {
+    const QString folded = Folded(path);
+    if (const auto found = indexByFoldedPath_.constFind(folded); found != indexByFoldedPath_.cend())
+        return sections_[*found];
+    indexByFoldedPath_.insert(folded, sections_.size());
+    for (qsizetype end = folded.size(); end > 0;
+         end = folded.lastIndexOf(QLatin1Char('\\'), end - 1))
+        foldedKeys_.insert(folded.first(end));
+    sections_.emplace_back(path);
+    return sections_.back();
+}
+
+const StoreValue* StoreDocument::FindValue(const QString& path, QStringView name) const {
+    const StoreSection* section = FindSection(path);
+    return section == nullptr ? nullptr : section->Find(name);
 }
 
 } // namespace mv

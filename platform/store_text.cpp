@@ -290,13 +290,13 @@ bool ParseLines(QStringView text, StoreDocument& document) {
             if (!line.endsWith(QLatin1Char(']')) ||
                 !NormaliseKeyPath(line.sliced(1).chopped(1), path))
                 return false;
-            current = &SectionFor(document, path);
+            current = &document.SectionFor(path);
             continue;
         }
         StoreValue value;
         if (current == nullptr || !ParseValueLine(line, value))
             return false;
-        PutValue(*current, std::move(value));
+        current->Put(std::move(value));
     }
     return true;
 }
@@ -319,9 +319,9 @@ std::vector<uint8_t> FormatStoreText(const StoreDocument& document, std::string_
     QString out = QLatin1String("# tev-platform store: ") +
                   QLatin1String(rootName.data(), qsizetype(rootName.size())) +
                   QLatin1String(". Written by the program; values keep their exact bytes.\n");
-    for (const StoreSection& section : document.sections) {
-        out += QLatin1String("\n[") + section.path + QLatin1String("]\n");
-        for (const StoreValue& value : section.values)
+    for (const StoreSection& section : document.Sections()) {
+        out += QLatin1String("\n[") + section.Path() + QLatin1String("]\n");
+        for (const StoreValue& value : section.Values())
             AppendValueLine(out, value);
     }
     const QByteArray utf8 = out.toUtf8();

@@ -10,6 +10,7 @@
 #include "platform/open_url.h"
 #include "platform/screen.h"
 #include "platform/soft_key_bar.h"
+#include "platform/store.h"
 #include "platform/window_commands.h"
 #include "resources/resource_ids.h"
 #include "skin/skin_loader.h"
@@ -252,6 +253,34 @@ TEST_F(DialogTest, SkinThatCannotBeReloadedIsReportedOverPreferences) {
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].owner, preferences);
     EXPECT_EQ(state.backBuffer.width, 240) << "the back buffer is rebuilt at its size";
+}
+
+// Options that can't be saved still apply for the session, and the user is told once, after the
+// dialog has closed, where and why.
+TEST_F(DialogTest, UnsavedPreferencesAreReportedOnceAfterTheDialogCloses) {
+    LoadClockFace(DefaultSkin());
+    const QString file = StoreFilePath(StoreRoot::CurrentUser);
+    ASSERT_TRUE(QDir().mkpath(file)); // the store can't be written: its path is a folder
+    std::vector<bool> dialogOpenAtBox;
+    SetMessageBoxResponder([&](const MessageBoxRequest& request) {
+        boxes.push_back(request);
+        dialogOpenAtBox.push_back(QApplication::activeModalWidget() != nullptr);
+        return int(IDOK);
+    });
+    for (const int option : {IDC_DISABLE_AUTO_OFF, IDC_SHADOW}) {
+        WhenModalOpens([option](QDialog* dialog) {
+            Toggle(dialog, option);
+            PostCommand(dialog, IDOK);
+        });
+        EXPECT_EQ(RunPreferencesDialog(state, &owner), IDOK);
+    }
+    EXPECT_EQ(state.settings.NoOff, 1);
+    EXPECT_FALSE(state.handRenderer.shadowOn);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Your settings could not be saved.\n\n" + file + ": Is a directory");
+    EXPECT_EQ(boxes[0].icon, MessageIcon::Warning);
+    EXPECT_EQ(boxes[0].owner, &owner);
+    EXPECT_EQ(dialogOpenAtBox, std::vector<bool>{false});
 }
 
 TEST_F(DialogTest, EscapeIsDoneAndF1OpensTheDialogsHelpTopic) {

@@ -7,6 +7,7 @@
 #include "platform/message_box.h"
 #include "platform/screen.h"
 #include "platform/single_instance.h"
+#include "platform/unique_fd.h"
 #include "platform/window_commands.h"
 #include "skin/skin_loader.h"
 #include "test_env.h"
@@ -17,10 +18,15 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTimer>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <memory>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <vector>
 
 namespace mv {
@@ -241,6 +247,94 @@ TEST(SingleInstance, SecondProgramEndsAtOnceWhileTheFirstRuns) {
         first.kill();
         first.waitForFinished();
     }
+}
+
+// A first start whose per-user folder can't be made says so before the picker opens.
+TEST_F(StartupTest, DefaultSkinsThatCannotBeInstalledAreReportedBeforeThePicker) {
+    ASSERT_TRUE(QDir().mkpath(home.DataHome()));
+    ASSERT_TRUE(test::WriteAll(home.DataHome() + "/TEV", "a file where a folder should be"));
+    size_t messagesAtPicker = 0;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (QWidget* picker = QApplication::activeModalWidget()) {
+            messagesAtPicker = messages.size();
+            picker->close();
+        }
+    });
+    closer.start(50);
+    EXPECT_EQ(RunProgram(), 0);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messagesAtPicker, 1u);
+    EXPECT_EQ(messages[0].text, "The default skins could not be installed in " + SkinsFolder() +
+                                    "\n\n" + home.DataHome() + "/TEV: Not a directory");
+    EXPECT_EQ(messages[0].icon, MessageIcon::Exclamation);
+}
+
+// Running out of descriptors while a peer waits doesn't cost the running instance its socket,
+// and a peer that says nothing is dropped after a while.
+TEST(SingleInstance, SocketOutlastsRunningOutOfDescriptorsAndSilentPeers) {
+    test::IsolatedHome home;
+    SingleInstanceLock lock(u"test-lock");
+    ASSERT_EQ(lock.State(), InstanceLockState::Held);
+    QDialog wanted;
+    wanted.setWindowTitle(kTitle);
+    QDialog other;
+    wanted.show();
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(WaitFor([&] { return QApplication::activeWindow() == &other; }));
+
+    const QByteArray socketPath = (home.RuntimeDir() + "/test-lock.socket").toUtf8();
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, socketPath.constData(), size_t(socketPath.size()));
+    const UniqueFd silent(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    ASSERT_EQ(::connect(silent.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address),
+              0);
+    {
+        // Every descriptor taken while the instance tries to take the silent peer's connection.
+        rlimit saved{};
+        ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+        rlimit lowered = saved;
+        lowered.rlim_cur = 256;
+        ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &lowered), 0);
+        std::vector<UniqueFd> filler;
+        for (int fd = 0; (fd = ::dup(silent.Get())) >= 0;)
+            filler.emplace_back(fd);
+        QDeadlineTimer starved(300);
+        while (!starved.hasExpired())
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+        filler.clear();
+        ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &saved), 0);
+    }
+    EXPECT_TRUE(QFileInfo(QString::fromUtf8(socketPath)).exists());
+    EXPECT_TRUE(AskRunningInstanceToRaise(u"test-lock", kTitle));
+    EXPECT_TRUE(WaitFor([&] { return QApplication::activeWindow() == &wanted; }));
+    // The silent peer's connection is closed by the instance: it reads the end.
+    char byte = 0;
+    EXPECT_TRUE(WaitFor([&] { return ::recv(silent.Get(), &byte, 1, MSG_DONTWAIT) == 0; }));
+}
+
+// Without a runtime folder for its lock, the program refuses to run and says why.
+TEST(SingleInstance, NoRuntimeFolderEndsWithAReasonAndFailure) {
+    test::IsolatedHome home;
+    const QString cache = home.Path() + "/cache";
+    ASSERT_TRUE(test::WriteAll(cache, "a file where a folder should be"));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.remove("XDG_RUNTIME_DIR");
+    environment.insert("XDG_CACHE_HOME", cache);
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.start("setpriv", {"--bounding-set", "-sys_time", "--inh-caps", "-sys_time", "--",
+                              QStringLiteral(MV_BIN_DIR "/marovellastrine")});
+    ASSERT_TRUE(program.waitForFinished(10'000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 1);
+    const QString said = QString::fromLocal8Bit(program.readAllStandardError());
+    EXPECT_TRUE(said.contains("XDG_RUNTIME_DIR is not set")) << said.toStdString();
+    EXPECT_TRUE(said.contains(cache + "/TEV-runtime-")) << said.toStdString();
+    EXPECT_TRUE(said.contains("Not a directory")) << said.toStdString();
 }
 
 } // namespace

@@ -1,13 +1,17 @@
 // The platform store: exact values, result codes, key lookup, broken files, the read-only root,
-// writers that overlap and writers killed at any moment.
+// links, failed writes and their reasons, parsing once, writers that overlap and writers killed
+// at any moment.
 #include "platform/store.h"
+#include "platform/store_file.h"
 #include "store_crash_payload.h"
 #include "test_env.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <cerrno>
 #include <chrono>
 #include <fcntl.h>
+#include <functional>
 #include <gtest/gtest.h>
 #include <random>
 #include <signal.h>
@@ -276,6 +280,95 @@ TEST_F(StoreTest, OverlappingWritersKeepEachOthersValues) {
     EXPECT_TRUE(ReadDword(key, u"First", firstValue) && ReadDword(key, u"Second", secondValue));
     EXPECT_EQ(firstValue, kWrites);
     EXPECT_EQ(secondValue, kWrites);
+}
+
+// A store file kept elsewhere (a dotfiles folder) and linked into place stays linked: the write
+// replaces the file the link leads to, beside which its temporary is made.
+TEST_F(StoreTest, WritesThroughALinkReplaceTheLinkedFile) {
+    const QString file = StoreFilePath(StoreRoot::CurrentUser);
+    const QString dotfiles = home_.Path() + "/dotfiles";
+    ASSERT_TRUE(QDir().mkpath(dotfiles) && QDir().mkpath(QFileInfo(file).absolutePath()));
+    struct Row {
+        const char* what;
+        QString linkText;    // what the store's link holds
+        QString linkedFile;  // the file that must receive the content
+        QByteArray existing; // its content before, empty for none
+    };
+    const Row rows[] = {
+        {"absolute", dotfiles + "/a.store", dotfiles + "/a.store",
+         "[Software\\Test]\nX = dword:0x00000007\n"},
+        {"relative", "../../dotfiles/b.store", dotfiles + "/b.store", "[Software\\Test]\n"},
+        {"dangling", dotfiles + "/new.store", dotfiles + "/new.store", {}},
+        {"link to a link", dotfiles + "/hop", dotfiles + "/c.store", "[Software\\Test]\n"},
+    };
+    ASSERT_TRUE(QFile::link(dotfiles + "/c.store", dotfiles + "/hop"));
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        QFile::remove(file);
+        ASSERT_TRUE(QFile::link(row.linkText, file));
+        ASSERT_TRUE(row.existing.isEmpty() || test::WriteAll(row.linkedFile, row.existing));
+        ASSERT_EQ(StoreSetDword(WritableKey(), u"Y", 5), kStoreOk);
+        EXPECT_TRUE(QFileInfo(file).isSymLink());
+        EXPECT_TRUE(test::ReadAll(row.linkedFile).contains("Y = dword:0x00000005\n"));
+        EXPECT_EQ(test::ReadAll(row.linkedFile).contains("X = "), row.existing.contains("X = "));
+        EXPECT_TRUE(QDir(dotfiles).entryList({"*.tmp-*"}, QDir::Files).isEmpty());
+    }
+}
+
+// A write that fails says which file or folder it met and the system's reason.
+TEST_F(StoreTest, FailedWritesTellWhereAndWhy) {
+    const QString file = StoreFilePath(StoreRoot::CurrentUser);
+    const QString folder = QFileInfo(file).absolutePath();
+    const StoreKey key = WritableKey();
+    struct Row {
+        const char* what;
+        std::function<bool()> arrange;
+        QString path;
+        int systemError;
+    };
+    const Row rows[] = {
+        {"store is a folder", [&] { return QFile::remove(file) && QDir().mkpath(file); }, file,
+         EISDIR},
+        {"folder is a file",
+         [&] { return QDir(folder).removeRecursively() && test::WriteAll(folder, "x"); }, folder,
+         ENOTDIR},
+        {"link into a missing folder",
+         [&] {
+             return QFile::remove(folder) && QDir().mkpath(folder) &&
+                    QFile::link(home_.Path() + "/gone/x.store", file);
+         },
+         home_.Path() + "/gone/x.store", ENOENT},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        ASSERT_TRUE(row.arrange());
+        StoreWriteError error;
+        EXPECT_EQ(StoreSetValue(key, u"X", ValueType::Dword, Bytes(4, 1), &error),
+                  kStoreAccessDenied);
+        EXPECT_EQ(error.path, row.path);
+        EXPECT_EQ(error.systemError, row.systemError);
+    }
+}
+
+// Each content of the store is parsed once, however many values are read from it, and a write
+// doesn't make the next read parse again.
+TEST_F(StoreTest, EachContentIsParsedOnce) {
+    const StoreKey key = WritableKey();
+    const StoreNamedValue values[] = {DwordValue(u"Many", 1), DwordValue(u"MANY", 2),
+                                      StringValue(u"Other", u"text")};
+    ASSERT_EQ(StoreSetValues(key, values), kStoreOk);
+    const uint64_t before = StoreFileParseCount();
+    uint32_t value = 0;
+    for (int i = 0; i < 10; ++i)
+        ASSERT_TRUE(ReadDword(key, u"many", value) && value == 2);
+    EXPECT_EQ(StoreFileParseCount(), before);
+
+    // Another writer's content is noticed, and parsed once.
+    const QString file = StoreFilePath(StoreRoot::CurrentUser);
+    ASSERT_TRUE(test::WriteAll(file, "[Software\\Test]\nMany = dword:0x00000003\n"));
+    for (int i = 0; i < 10; ++i)
+        ASSERT_TRUE(ReadDword(key, u"Many", value) && value == 3);
+    EXPECT_EQ(StoreFileParseCount(), before + 1);
 }
 
 // Starts the writer with its standard output on a pipe and waits until it is about to write.
