@@ -46,7 +46,9 @@ bool LoadStartupSkin(AppState& state, const SkinPicker& pickSkin) {
                                 failure)) {
                 return true;
             } else {
-                settings.SkinPath.reset();
+                // A skin that failed for want of a temporary file is not at fault: its path stays.
+                if (failure.error != SkinLoadError::TempFile)
+                    settings.SkinPath.reset();
                 message = SkinLoadFailureMessage(failure);
             }
             ShowMessageBox(nullptr, message, MessageIcon::Exclamation);

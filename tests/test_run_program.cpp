@@ -112,6 +112,25 @@ TEST_F(StartupTest, EachFailureIsReportedAndPickedAgainUntilASkinLoads) {
     ReleaseSkin(state.skin, state.handRenderer);
 }
 
+// Without room for the temporary file no skin can load; the message says so, and the stored skin,
+// which is not at fault, is still the one the picker starts at.
+TEST_F(StartupTest, ASkinThatFailsForWantOfATemporaryFileKeepsItsPath) {
+    const QString notAFolder = home.Path() + "/not-a-folder";
+    ASSERT_TRUE(test::WriteAll(notAFolder, "a file"));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(notAFolder));
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(notAFolder));
+    AppState state;
+    state.settings.SkinPath = InstalledSkin("default_240.scs");
+    std::optional<QString> seen;
+    EXPECT_FALSE(LoadStartupSkin(state, [&](AppState& s, QWidget*) {
+        seen = s.settings.SkinPath;
+        return false;
+    }));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].text.startsWith("The skin could not be loaded because the temporary"));
+    EXPECT_EQ(seen, InstalledSkin("default_240.scs"));
+}
+
 // What stays in the skins folder for each screen; the bounds are those of the size classes.
 TEST_F(StartupTest, PruningKeepsTheSkinsThatSuitTheScreen) {
     struct Row {
