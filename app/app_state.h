@@ -69,6 +69,7 @@ struct AppState {
     std::mutex gpsLock;
     GPS_DEVICE gpsDevice{};
     GPS_POSITION gpsPosition{};
+    uint32_t gpsPositionTick = 0;             // ReadTickCount() when gpsPosition was copied
     std::unique_ptr<GpsListener> gpsListener; // the application's listener while connected
     std::unique_ptr<GpsReader> gpsReader;     // the open reader while connected
 
