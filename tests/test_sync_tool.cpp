@@ -43,6 +43,7 @@ TEST(SyncToolOptions, ParsesTheCommandLineAndRejectsMisuse) {
     EXPECT_EQ(full->port, 65535);
     EXPECT_EQ(full->simulatedOffset, -57'000'000);
     EXPECT_EQ(Parse({"--simulate-offset", "+0.25"})->simulatedOffset, 2'500'000);
+    EXPECT_TRUE(Parse({"--help"})->help);
 
     for (const auto& misuse : std::vector<std::vector<std::string_view>>{
              {"--port", "0"},

@@ -12,7 +12,7 @@
 namespace mv::sync_tool {
 
 constexpr std::string_view kUsage =
-    "usage: marovellastrine-sync [--query] [--wait SECONDS] [--host H] [--port P]\n"
+    "usage: marovellastrine-sync [--help] [--query] [--wait SECONDS] [--host H] [--port P]\n"
     "                            [--simulate-offset SECONDS]\n";
 
 constexpr std::string_view kHelp =
