@@ -15,6 +15,16 @@
 #include <limits>
 #include <optional>
 
+#if defined(__SANITIZE_THREAD__)
+// QProcess starts the tool sharing this process's memory until the exec, so ThreadSanitizer's
+// mark of a fork from a multi-threaded process (the fake gpsd's thread) lands here as well and
+// would stop the next fake gpsd from starting its thread. The tool itself runs after its exec, as
+// its own instrumented process.
+extern "C" const char* __tsan_default_options() {
+    return "die_after_fork=0";
+}
+#endif
+
 namespace mv {
 namespace {
 
