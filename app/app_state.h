@@ -19,6 +19,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 class QWidget;
 
@@ -71,18 +72,25 @@ struct AppState {
     std::mutex gpsLock;
     GPS_DEVICE gpsDevice{};
     GPS_POSITION gpsPosition{};
+    uint32_t gpsPositionTick = 0;             // ReadTickCount() when gpsPosition was copied
     std::unique_ptr<GpsListener> gpsListener; // the application's listener while connected
     std::unique_ptr<GpsReader> gpsReader;     // the open reader while connected
 
     // The synchronisation procedure (main thread only).
-    bool gpsTimeValid = false; // the face shows GPS time
-    int32_t samplesLeft = 0;   // 0: no synchronisation runs
-    int64_t bestOffset = 0;    // best GPS-minus-device offset of the current synchronisation
-    uint32_t dataCount = 0;    // MSG_GPS_DATA notifications seen; wraps
-    uint32_t sampledCount = 0; // dataCount when the last sample was taken
+    bool gpsTimeValid = false;        // the face shows GPS time
+    int32_t samplesLeft = 0;          // 0: no synchronisation runs
+    int64_t bestOffset = 0;           // the offset the last synchronisation's samples agreed on
+    std::vector<int64_t> syncOffsets; // the samples of the running synchronisation
+    uint32_t dataCount = 0;           // MSG_GPS_DATA notifications seen; wraps
+    uint32_t sampledCount = 0;        // dataCount when the last sample was taken
     // Told each sample's offset (100-ns units) as it is taken, before the last one finishes the
     // synchronisation; empty in the program, the headless sync tool prints them.
     std::function<void(int64_t offset)> onSyncSample;
+    // A clock change was asked for and has not answered yet; no other may start meanwhile.
+    bool clockChangePending = false;
+    // Called when a clock change starts or answers, so "Synchronize" can follow
+    // SyncCommandAvailable (gps/sync.h); set by whoever shows the command.
+    std::function<void()> syncCommandChanged;
 };
 
 } // namespace mv

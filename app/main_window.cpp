@@ -78,6 +78,7 @@ MainWindow::MainWindow(AppState& state)
     syncLabel->move(0, 0);
     syncLabel->hide();
     state_.syncLabel = syncLabel;
+    state_.syncCommandChanged = [this] { UpdateSyncMenuItem(state_); };
 
     closeFilter_ =
         std::make_unique<BlockedCloseRequestFilter>(this, [this] { EndByCloseRequest(); });
@@ -98,6 +99,7 @@ MainWindow::~MainWindow() {
     state_.connectBar = nullptr;
     state_.disconnectBar = nullptr;
     state_.syncLabel = nullptr;
+    state_.syncCommandChanged = nullptr;
     if (state_.mainWindow == this)
         state_.mainWindow = nullptr;
 }
@@ -334,7 +336,7 @@ void CloseSiblingWindows(const AppState& state) {
 
 void UpdateSyncMenuItem(AppState& state) {
     QWidget* bar = state.gpsConnected ? state.disconnectBar : state.connectBar;
-    EnableMenuCommand(SoftKeyMenu(bar, IDM_MENU), IDM_SYNCHRONIZE, state.gpsTimeValid);
+    EnableMenuCommand(SoftKeyMenu(bar, IDM_MENU), IDM_SYNCHRONIZE, SyncCommandAvailable(state));
 }
 
 } // namespace mv

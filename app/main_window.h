@@ -71,7 +71,7 @@ void KeepAwake(AppState& state);
 // Asks every other visible top-level window of the program to close.
 void CloseSiblingWindows(const AppState& state);
 
-// Enables the "Synchronize" item of the visible bar's menu exactly while gpsTimeValid is true.
+// Enables the "Synchronize" item of the visible bar's menu exactly while SyncCommandAvailable.
 void UpdateSyncMenuItem(AppState& state);
 
 // Milliseconds from `start` to `now` on the wrapping 32-bit tick counter, as the tap rule counts

@@ -1,5 +1,6 @@
 #include "gps/gps_listener.h"
 
+#include "platform/device_clock.h"
 #include "platform/window_messages.h"
 
 namespace mv {
@@ -14,6 +15,7 @@ public:
         {
             const std::lock_guard lock(state_.gpsLock);
             state_.gpsPosition = position;
+            state_.gpsPositionTick = ReadTickCount(); // its age counts from its arrival
         }
         // Posted after leaving the lock, so the frame it triggers finds the whole record.
         PostWindowMessage(host_, MSG_GPS_DATA);

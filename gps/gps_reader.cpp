@@ -11,7 +11,6 @@ namespace mv {
 
 namespace {
 
-constexpr uint32_t kMaximumPositionAgeMs = 3000;
 constexpr auto kWorkerStopTimeout = std::chrono::milliseconds(5000);
 
 int32_t StatusFromError(uint32_t error) {

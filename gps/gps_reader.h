@@ -18,6 +18,9 @@ constexpr int32_t kReaderFailed = int32_t(0x80004005); // a failure that gave no
 // Close: the worker did not end within 5000 ms. It keeps the events and the device (and still
 // calls the listener) until it ends, so the listener must stay alive.
 constexpr int32_t kReaderWorkerStillRunning = int32_t(0x800705B4);
+// A position older than this is no longer GPS time: the driver marks it stale when it is read
+// later, and the clock face stops showing it once it has been held this long.
+constexpr uint32_t kMaximumPositionAgeMs = 3000;
 
 // Receives the records on the worker thread. Results are ignored.
 class GpsListener {

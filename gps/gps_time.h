@@ -8,7 +8,8 @@
 namespace mv {
 
 // Writes gpsTimeValid and leaves the time to show in displayTime (all zeros when even that
-// cannot be read).
+// cannot be read). GPS time is usable only from a position with a fix that carries its time and
+// arrived at most kMaximumPositionAgeMs ago, so a silent receiver gives way to the device time.
 void PollGpsTime(AppState& state, CalendarTime& displayTime);
 
 } // namespace mv

@@ -1,5 +1,6 @@
 #include "gps/sync.h"
 
+#include "gps/sync_decision.h"
 #include "gps/sync_finish.h"
 #include "platform/clock_change.h"
 #include "platform/device_clock.h"
@@ -23,21 +24,42 @@ void EndSync(AppState& state) {
         state.syncLabel->hide();
 }
 
-// Whether the clock may be moved by `shift`: never to a time before the program was built (a
-// receiver caught in a week-number rollover reports dates decades old).
-bool ShiftIsPlausible(int64_t shift) {
+void SetClockChangePending(AppState& state, bool pending) {
+    state.clockChangePending = pending;
+    if (state.syncCommandChanged)
+        state.syncCommandChanged();
+}
+
+// Why the clock must not be shifted by `shift`, or 0 when it may be. Never to a time before the
+// program was built (a receiver caught in a week-number rollover reports dates decades old), nor
+// to one too far after it (a rollover ahead, or a garbled date).
+uintptr_t Refusal(int64_t shift) {
     int64_t now = 0;
-    int64_t target = 0;
-    return ReadUtcCount(now) && !__builtin_add_overflow(now, shift, &target) &&
-           target >= BuildTimeCount();
+    if (!ReadUtcCount(now))
+        return kSyncFailedClockNotChanged;
+    switch (JudgeShift(now, shift, BuildTimeCount())) {
+    case ShiftVerdict::Allowed:
+        return 0;
+    case ShiftVerdict::BeforeBuild:
+        return kSyncFailedBeforeBuild;
+    case ShiftVerdict::TooFarAhead:
+        return kSyncFailedTooFarAhead;
+    }
+    return kSyncFailedClockNotChanged;
 }
 
 } // namespace
 
+bool SyncCommandAvailable(const AppState& state) {
+    return state.gpsTimeValid && !state.clockChangePending;
+}
+
 void StartSync(AppState& state) {
+    if (state.clockChangePending)
+        return;
     state.samplesLeft = kSamplesPerSync;
-    // The largest offset wins: each one is the true offset minus that sample's delivery delay.
-    state.bestOffset = std::numeric_limits<int64_t>::min();
+    state.syncOffsets.clear();
+    state.bestOffset = std::numeric_limits<int64_t>::min(); // none agreed on yet
     if (state.syncLabel != nullptr)
         state.syncLabel->show();
     StartWindowTimer(state.windowTimers, state.mainWindow, TIMER_SYNC, kSyncTimeoutMs);
@@ -50,8 +72,7 @@ void TakeSyncSample(AppState& state, int64_t gpsUtc) {
     int64_t offset = 0;
     if (!ReadUtcCount(deviceUtc) || __builtin_sub_overflow(gpsUtc, deviceUtc, &offset))
         return;
-    if (offset > state.bestOffset)
-        state.bestOffset = offset;
+    state.syncOffsets.push_back(offset);
     if (state.onSyncSample)
         state.onSyncSample(offset);
     if (--state.samplesLeft == 0)
@@ -61,18 +82,26 @@ void TakeSyncSample(AppState& state, int64_t gpsUtc) {
 void FinishSync(AppState& state) {
     EndSync(state);
     QObject* const host = state.mainWindow;
-    const int64_t shift = state.bestOffset;
-    if (!ShiftIsPlausible(shift)) {
-        PostWindowMessage(host, MSG_SYNC_FAILED, kSyncFailedClockNotChanged);
+    const std::optional<int64_t> agreed = AgreedOffset(state.syncOffsets);
+    if (!agreed) {
+        PostWindowMessage(host, MSG_SYNC_FAILED, kSyncFailedNoGpsTime);
         return;
     }
-    ShiftDeviceClock(shift, host, [host, shift](ClockChangeResult result) {
-        if (result == ClockChangeResult::Changed) {
-            const auto seconds = uint32_t(shift / kUnitsPerSecond); // toward zero, low 32 bits
-            PostWindowMessage(host, MSG_SYNC_DONE, seconds);
-        } else {
+    // The largest agreeing offset: each one is the true offset minus that sample's delivery delay.
+    const int64_t shift = *agreed;
+    state.bestOffset = shift;
+    if (const uintptr_t refusal = Refusal(shift); refusal != 0) {
+        PostWindowMessage(host, MSG_SYNC_FAILED, refusal);
+        return;
+    }
+    SetClockChangePending(state, true);
+    // The state outlives the host, and the answer is dropped if the host goes first.
+    ShiftDeviceClock(shift, host, [&state, host, shift](ClockChangeResult result) {
+        SetClockChangePending(state, false);
+        if (result == ClockChangeResult::Changed)
+            PostWindowMessage(host, MSG_SYNC_DONE, uintptr_t(shift / kUnitsPerSecond)); // toward 0
+        else
             PostWindowMessage(host, MSG_SYNC_FAILED, kSyncFailedClockNotChanged);
-        }
     });
 }
 
@@ -90,14 +119,14 @@ void CountGpsNotification(AppState& state) {
     ++state.dataCount;
 }
 
-QString SyncDoneText(int32_t shiftSeconds) {
+QString SyncDoneText(int64_t shiftSeconds) {
     return QStringLiteral("Time synchronization was successful.\n\nSystem clock has been shifted "
                           "by %1 seconds.")
         .arg(shiftSeconds);
 }
 
 QString SyncFailedText(uintptr_t wParam) {
-    if (wParam == kSyncFailedClockNotChanged)
+    if (wParam != kSyncFailedNoGpsTime)
         return QStringLiteral(
             "Time synchronization failed.\n\nThe system clock could not be changed.");
     return QStringLiteral(
@@ -109,7 +138,7 @@ void ShowSyncFailed(QWidget* owner, uintptr_t wParam) {
 }
 
 void ShowSyncDone(QWidget* owner, uintptr_t wParam) {
-    ShowMessageBox(owner, SyncDoneText(int32_t(uint32_t(wParam))), MessageIcon::Information);
+    ShowMessageBox(owner, SyncDoneText(int64_t(wParam)), MessageIcon::Information);
 }
 
 } // namespace mv

@@ -9,8 +9,9 @@ namespace mv {
 
 // One sample: gpsUtc is the fix time of the record held now. Takes the fifth sample's FinishSync.
 void TakeSyncSample(AppState& state, int64_t gpsUtc);
-// Shifts the device clock by bestOffset and posts MSG_SYNC_DONE, or MSG_SYNC_FAILED when the
-// clock could not be (or must not be) changed.
+// Takes the offset the samples agree on as bestOffset, shifts the device clock by it and posts
+// MSG_SYNC_DONE; MSG_SYNC_FAILED when the samples don't agree or the clock could not (or must
+// not) be changed.
 void FinishSync(AppState& state);
 
 // The earliest moment the device clock may be set to: when this program was built (UTC count).

@@ -7,8 +7,10 @@
 #include <QDBusPendingCall>
 #include <QDBusPendingCallWatcher>
 #include <QObject>
+#include <QPointer>
 #include <cerrno>
 #include <ctime>
+#include <vector>
 
 namespace mv {
 
@@ -67,15 +69,52 @@ void AskTimedated(int64_t shiftUnits, QObject* context,
                      });
 }
 
+ClockChangeResult ShiftSimulated(int64_t shiftUnits) {
+    return ShiftSimulatedClock(shiftUnits) ? ClockChangeResult::Changed
+                                           : ClockChangeResult::Refused;
+}
+
+struct HeldChange {
+    int64_t shiftUnits;
+    QPointer<QObject> context;
+    std::function<void(ClockChangeResult)> done;
+};
+
+struct HeldChanges {
+    bool holding = false;
+    std::vector<HeldChange> changes;
+};
+
+HeldChanges& Held() {
+    static HeldChanges held;
+    return held;
+}
+
 } // namespace
+
+void HoldClockChanges() {
+    Held().holding = true;
+}
+
+void ReleaseHeldClockChanges() {
+    Held().holding = false;
+    std::vector<HeldChange> changes = std::move(Held().changes);
+    Held().changes.clear();
+    for (HeldChange& change : changes) {
+        if (change.context != nullptr)
+            change.done(ShiftSimulated(change.shiftUnits));
+    }
+}
 
 void ShiftDeviceClock(int64_t shiftUnits, QObject* context,
                       std::function<void(ClockChangeResult)> done) {
     if (!done)
         done = [](ClockChangeResult) {};
     if (CurrentDeviceClockMode() != DeviceClockMode::System) {
-        done(ShiftSimulatedClock(shiftUnits) ? ClockChangeResult::Changed
-                                             : ClockChangeResult::Refused);
+        if (Held().holding)
+            Held().changes.push_back({shiftUnits, context, std::move(done)});
+        else
+            done(ShiftSimulated(shiftUnits));
         return;
     }
     switch (StepRealtimeClock(shiftUnits)) {

@@ -25,4 +25,10 @@ enum class ClockChangeResult {
 void ShiftDeviceClock(int64_t shiftUnits, QObject* context,
                       std::function<void(ClockChangeResult)> done);
 
+// For tests: from HoldClockChanges on, shifts of a simulated or manual clock wait unanswered, as
+// a system clock change waits for timedated, until ReleaseHeldClockChanges applies and answers
+// them (those whose context still exists). Main thread only.
+void HoldClockChanges();
+void ReleaseHeldClockChanges();
+
 } // namespace mv

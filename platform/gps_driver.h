@@ -29,11 +29,6 @@ enum GpsStatus : uint32_t {
     kGpsErrorBusy = 170,            // a device is open already
 };
 
-// Bits of GPS_POSITION.dwValidFields that this driver fills.
-constexpr uint32_t kGpsValidUtcTime = 0x1;
-constexpr uint32_t kGpsValidLatitude = 0x2;
-constexpr uint32_t kGpsValidLongitude = 0x4;
-
 // Opens the device. The events (either may be null) must outlive the open device; they are
 // signalled from the driver thread. The device name and the flags are not used. Returns
 // GpsDeviceHandle::None on failure, with GpsLastError() saying why.

@@ -25,6 +25,10 @@ enum : uint32_t {
 enum : uint32_t { kGpsFixTypeUnknown = 0, kGpsFixType2D = 1, kGpsFixType3D = 2 };
 // dwServiceState and dwDeviceState: 1 = on.
 constexpr uint32_t kGpsStateOn = 1;
+// Bits of GPS_POSITION.dwValidFields: which fields carry what the receiver reported.
+constexpr uint32_t kGpsValidUtcTime = 0x1;
+constexpr uint32_t kGpsValidLatitude = 0x2;
+constexpr uint32_t kGpsValidLongitude = 0x4;
 
 struct GPS_POSITION {
     uint32_t dwVersion;

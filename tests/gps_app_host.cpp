@@ -1,5 +1,6 @@
 #include "gps_app_host.h"
 
+#include "app/main_window.h"
 #include "gps/gps_time.h"
 #include "gps/gps_time_valid.h"
 #include "gps/sync.h"
@@ -31,6 +32,7 @@ GpsAppHost::GpsAppHost(AppState& state) : state_(state) {
     syncLabel = new QLabel(QStringLiteral("Synchronizing time..."), &window); // owned by window
     syncLabel->hide();
     state_.syncLabel = syncLabel;
+    state_.syncCommandChanged = [this] { UpdateSyncMenuItem(state_); };
     SetMessageBoxResponder([this](const MessageBoxRequest& request) {
         boxes.push_back(request);
         return int(IDOK);
@@ -40,6 +42,7 @@ GpsAppHost::GpsAppHost(AppState& state) : state_(state) {
 GpsAppHost::~GpsAppHost() {
     SetMessageBoxResponder({});
     state_.connectBar = state_.disconnectBar = state_.syncLabel = nullptr;
+    state_.syncCommandChanged = nullptr;
     state_.mainWindow = nullptr;
 }
 

@@ -1,6 +1,7 @@
 // The GPS reader and the Connect / Disconnect commands against a real gpsd on loopback.
 
 #include "gps/gps_connect.h"
+#include "gps/gps_time.h"
 #include "gps_app_host.h"
 #include "gps_test_env.h"
 #include "platform/device_clock.h"
@@ -8,6 +9,7 @@
 #include "platform/gps_driver.h"
 #include "test_env.h"
 
+#include <QElapsedTimer>
 #include <atomic>
 #include <gtest/gtest.h>
 #include <thread>
@@ -126,6 +128,24 @@ TEST_F(GpsReaderTest, SurvivesGpsdGoingAwayAndComingBack) {
     ASSERT_TRUE(env_.StartGpsd()) << env_.Diagnostics();
     EXPECT_TRUE(WaitForValidity(true)) << env_.Diagnostics();
     EXPECT_TRUE(app_.gpsConnected);
+}
+
+TEST_F(GpsReaderTest, ASilentReceiverGivesWayToTheDeviceClock) {
+    StartGpsd();
+    SetGpsConnected(app_, &host_.window, true);
+    ASSERT_TRUE(WaitForValidity(true)) << env_.Diagnostics();
+    ASSERT_TRUE(env_.Feed("stop"));
+    QElapsedTimer silence;
+    silence.start();
+    // gpsd keeps the device open and sends nothing; the clock tick's frames notice.
+    EXPECT_TRUE(host_.RunUntil(
+        [&] {
+            CalendarTime shown;
+            PollGpsTime(app_, shown);
+            return !app_.gpsTimeValid;
+        },
+        5s));
+    EXPECT_GE(silence.elapsed(), int64_t(kMaximumPositionAgeMs) - 1000); // a report was due
 }
 
 // Blocks the worker in its first position notification until released.

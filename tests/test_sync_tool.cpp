@@ -2,6 +2,7 @@
 // against a real gpsd on loopback fed by the NMEA feeder. Runs that could reach the machine's
 // clock drop CAP_SYS_TIME and get no system bus.
 
+#include "fake_gpsd.h"
 #include "gps_test_env.h"
 #include "tools/sync/sync_options.h"
 #include "tools/sync/sync_text.h"
@@ -12,6 +13,17 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <limits>
+#include <optional>
+
+#if defined(__SANITIZE_THREAD__)
+// QProcess starts the tool sharing this process's memory until the exec, so ThreadSanitizer's
+// mark of a fork from a multi-threaded process (the fake gpsd's thread) lands here as well and
+// would stop the next fake gpsd from starting its thread. The tool itself runs after its exec, as
+// its own instrumented process.
+extern "C" const char* __tsan_default_options() {
+    return "die_after_fork=0";
+}
+#endif
 
 namespace mv {
 namespace {
@@ -41,6 +53,7 @@ TEST(SyncToolOptions, ParsesTheCommandLineAndRejectsMisuse) {
     EXPECT_EQ(full->port, 65535);
     EXPECT_EQ(full->simulatedOffset, -57'000'000);
     EXPECT_EQ(Parse({"--simulate-offset", "+0.25"})->simulatedOffset, 2'500'000);
+    EXPECT_TRUE(Parse({"--help"})->help);
 
     for (const auto& misuse : std::vector<std::vector<std::string_view>>{
              {"--port", "0"},
@@ -190,6 +203,63 @@ TEST_F(SyncToolTest, RefusedSystemClockChangeIsReported) {
         "Time synchronization failed.\n\nThe system clock could not be changed."))
         << run.output.toStdString();
     EXPECT_EQ(ValuesOf(run.output, "sample \\d+: offset").size(), 5u);
+}
+
+// The tool against a fake gpsd on loopback, for reports a real gpsd can't be made to send.
+class SyncToolBadReportsTest : public ::testing::Test {
+protected:
+    QStringList At(test::FakeGpsd::Script script, QStringList arguments) {
+        gpsd_.emplace(std::move(script), std::chrono::milliseconds(200));
+        EXPECT_TRUE(gpsd_->Start());
+        return arguments << "--host"
+                         << "127.0.0.1"
+                         << "--port" << QString::number(gpsd_->Port()) << "--simulate-offset"
+                         << "2";
+    }
+
+    std::optional<test::FakeGpsd> gpsd_;
+};
+
+constexpr int64_t kYearNs = 365LL * 86'400 * 1'000'000'000;
+
+TEST_F(SyncToolBadReportsTest, AReportWithoutFixIsRetriedWithinTheWait) {
+    // gpsd sends one report without a fix right after the first fixes.
+    const ToolRun run = RunTool(
+        At([](int step) { return test::TpvReport(test::UnixNanosecondsNow(), step == 2 ? 1 : 3); },
+           {"--wait", "10"}));
+    EXPECT_EQ(run.exitCode, 0) << run.output.toStdString() << run.errors.toStdString();
+    EXPECT_TRUE(run.output.contains("no agreeing GPS time yet, trying again"))
+        << run.output.toStdString();
+    EXPECT_TRUE(run.output.contains("shifted by -2 seconds.")) << run.output.toStdString();
+}
+
+TEST_F(SyncToolBadReportsTest, TimesTheClockMustNotTakeAreRefusedAndQueriesSayWhy) {
+    const auto at = [](int64_t shiftNs) -> test::FakeGpsd::Script {
+        return [shiftNs](int) { return test::TpvReport(test::UnixNanosecondsNow() + shiftNs); };
+    };
+    const ToolRun ahead = RunTool(At(at(69 * kYearNs), {"--wait", "5"}));
+    EXPECT_EQ(ahead.exitCode, 3) << ahead.output.toStdString();
+    EXPECT_TRUE(ahead.output.contains(
+        "Time synchronization failed.\n\nThe system clock could not be changed."))
+        << ahead.output.toStdString();
+    EXPECT_EQ(ValuesOf(ahead.output, "residual"), std::vector<double>{2.0});
+
+    const struct {
+        int64_t shiftNs;
+        const char* reason;
+    } queries[] = {
+        {69 * kYearNs, "refused: that time is more than 15 years after this program was built"},
+        {-30 * kYearNs, "refused: that time is before this program was built"},
+    };
+    for (const auto& query : queries) {
+        const ToolRun run = RunTool(At(at(query.shiftNs), {"--query", "--wait", "5"}));
+        EXPECT_EQ(run.exitCode, 1) << run.output.toStdString();
+        EXPECT_TRUE(run.output.contains(query.reason)) << run.output.toStdString();
+        EXPECT_FALSE(run.output.contains("could not be changed")) << run.output.toStdString();
+        const std::vector<double> offset = ValuesOf(run.output, "offset");
+        ASSERT_EQ(offset.size(), 1u) << run.output.toStdString();
+        EXPECT_NEAR(offset[0], double(query.shiftNs) / 1e9 - 2, 1.0);
+    }
 }
 
 TEST(SyncToolRun, NoGpsdAndBadUsage) {

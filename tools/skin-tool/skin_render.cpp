@@ -50,7 +50,9 @@ bool ShowTimeOnDeviceClock(AppState& state, const CalendarTime& local, bool gps)
     state.gpsDevice.dwDeviceState = gps ? kGpsStateOn : 0;
     state.gpsPosition.FixQuality = gps ? kGpsFixQualityGps : kGpsFixQualityUnknown;
     state.gpsPosition.FixType = gps ? kGpsFixType3D : kGpsFixTypeUnknown;
+    state.gpsPosition.dwValidFields = gps ? kGpsValidUtcTime : 0;
     state.gpsPosition.stUTCTime = utc;
+    state.gpsPositionTick = kTick; // just arrived
     return true;
 }
 

@@ -16,6 +16,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "marovellastrine-sync: %s\n%s", parsed.problem.c_str(), kUsage.data());
         return kExitUsage;
     }
+    if (parsed.options->help) {
+        std::printf("%s\n%s", kUsage.data(), kHelp.data());
+        return kExitDone;
+    }
     QCoreApplication application(argc, argv);
     return RunSync(*parsed.options);
 }

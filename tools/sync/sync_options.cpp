@@ -44,8 +44,8 @@ ParsedOptions ParseSyncOptions(std::span<const std::string_view> arguments) {
     SyncOptions options;
     for (size_t i = 0; i < arguments.size(); ++i) {
         const std::string_view name = arguments[i];
-        if (name == "--query") {
-            options.query = true;
+        if (name == "--query" || name == "--help") {
+            (name == "--query" ? options.query : options.help) = true;
             continue;
         }
         if (name != "--wait" && name != "--host" && name != "--port" && name != "--simulate-offset")

@@ -24,22 +24,36 @@ void PrintLine(const std::string& line) {
     std::fflush(stdout); // each line as it happens, for whoever watches the timing
 }
 
+// Why a measured offset would not be set, for --query.
+std::string RefusalReason(uintptr_t failure) {
+    if (failure == kSyncFailedBeforeBuild)
+        return "refused: that time is before this program was built";
+    if (failure == kSyncFailedTooFarAhead)
+        return "refused: that time is more than 15 years after this program was built";
+    return "refused: the clock could not be read";
+}
+
 // Stands in for the main window: receives the reader's notifications, the synchronisation's
-// timer and messages, and draws a "frame" (the GPS time evaluation) after each notification.
+// timer and messages, and draws a "frame" (the GPS time evaluation) after each notification and
+// every second, as the clock tick does. While the wait lasts, an attempt that fails for want of
+// GPS time is started again as soon as GPS time is usable; when it is over, a last attempt
+// starts even without usable time and its time-out decides.
 class SyncHost : public QObject {
 public:
     SyncHost(AppState& state, bool query)
-        : state_(state), query_(query), queriedClockOffset_(SimulatedClockOffset()) {}
-
-    // Starts the synchronisation now unless it started already.
-    void StartOnce() {
-        if (started_)
-            return;
-        started_ = true;
-        StartSync(state_);
+        : state_(state), query_(query), queriedClockOffset_(SimulatedClockOffset()) {
+        constexpr int kFrameIntervalMs = 1000;
+        frameTimer_.callOnTimeout(this, [this] { Frame(); });
+        frameTimer_.start(kFrameIntervalMs);
     }
 
-    // What the window's frame does with the GPS time, then the start as soon as it is usable.
+    // The wait is over: the attempt running now, or one started now, is the last.
+    void EndWait() {
+        waitOver_ = true;
+        if (!attemptRunning_)
+            StartAttempt();
+    }
+
     void Frame() {
         CalendarTime displayTime;
         PollGpsTime(state_, displayTime);
@@ -47,9 +61,12 @@ public:
             state_.gpsIndicatorDrawn = state_.gpsTimeValid;
             OnGpsTimeValidChanged(state_);
         }
-        if (state_.gpsTimeValid)
-            StartOnce();
+        if (state_.gpsTimeValid && !attemptRunning_ && !waitOver_)
+            StartAttempt();
     }
+
+    // The number of the next sample of the running attempt.
+    int NextSampleNumber() { return ++sampleNumber_; }
 
 protected:
     bool event(QEvent* event) override {
@@ -70,15 +87,12 @@ protected:
                 UseSimulatedClock(queriedClockOffset_);
                 PrintLine("offset " + FormatUnits(state_.bestOffset) + " s");
             } else {
-                PrintLine(SyncDoneText(int32_t(uint32_t(message->wParam()))).toStdString());
+                PrintLine(SyncDoneText(int64_t(message->wParam())).toStdString());
             }
             QCoreApplication::exit(kExitDone);
             break;
         case MSG_SYNC_FAILED:
-            PrintLine(SyncFailedText(message->wParam()).toStdString());
-            QCoreApplication::exit(message->wParam() == kSyncFailedClockNotChanged
-                                       ? kExitClockNotSet
-                                       : kExitSyncFailed);
+            Failed(message->wParam());
             break;
         }
         return true;
@@ -90,10 +104,41 @@ protected:
     }
 
 private:
+    void StartAttempt() {
+        attemptRunning_ = true;
+        sampleNumber_ = 0;
+        // Samples only of reports that come from now on: the report held now may be up to a
+        // second old when the next tick's frame would sample it.
+        state_.sampledCount = state_.dataCount;
+        StartSync(state_);
+    }
+
+    void Failed(uintptr_t failure) {
+        attemptRunning_ = false;
+        if (failure == kSyncFailedNoGpsTime && !waitOver_) {
+            PrintLine("no agreeing GPS time yet, trying again");
+            return; // the next frame with usable GPS time starts the next attempt
+        }
+        if (query_ && failure != kSyncFailedNoGpsTime) {
+            // A query changes no clock, so it reports what it measured and why that would not
+            // be set.
+            PrintLine("offset " + FormatUnits(state_.bestOffset) + " s");
+            PrintLine(RefusalReason(failure));
+            QCoreApplication::exit(kExitSyncFailed);
+            return;
+        }
+        PrintLine(SyncFailedText(failure).toStdString());
+        QCoreApplication::exit(failure == kSyncFailedNoGpsTime ? kExitSyncFailed
+                                                               : kExitClockNotSet);
+    }
+
     AppState& state_;
     bool query_;
     int64_t queriedClockOffset_; // the simulated clock's offset before a query
-    bool started_ = false;
+    QTimer frameTimer_;
+    bool waitOver_ = false;
+    bool attemptRunning_ = false;
+    int sampleNumber_ = 0;
 };
 
 // Message boxes have no screen here: their text is printed instead, as the closing message.
@@ -114,10 +159,9 @@ int Synchronize(const SyncOptions& options) {
     AppState state;
     SyncHost host(state, options.query);
     state.mainWindow = &host;
-    int sampleNumber = 0;
-    state.onSyncSample = [&sampleNumber](int64_t offset) {
-        PrintLine("sample " + std::to_string(++sampleNumber) + ": offset " + FormatUnits(offset) +
-                  " s");
+    state.onSyncSample = [&host](int64_t offset) {
+        PrintLine("sample " + std::to_string(host.NextSampleNumber()) + ": offset " +
+                  FormatUnits(offset) + " s");
     };
     PrintedMessageBoxes printedBoxes;
 
@@ -125,8 +169,7 @@ int Synchronize(const SyncOptions& options) {
     if (!state.gpsConnected)
         return kExitNoGpsDevice;
     host.Frame();
-    // With no usable time by then, the synchronisation starts anyway and its time-out decides.
-    QTimer::singleShot(options.waitSeconds * 1000, &host, [&host] { host.StartOnce(); });
+    QTimer::singleShot(options.waitSeconds * 1000, &host, [&host] { host.EndWait(); });
     const int exitCode = QCoreApplication::exec();
     SetGpsConnected(state, nullptr, false);
     StopAllWindowTimers(state.windowTimers);
