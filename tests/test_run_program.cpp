@@ -211,6 +211,16 @@ TEST_F(StartupTest, CancellingThePickerAtStartEndsWithoutMainWindow) {
     EXPECT_EQ(StoredPath(), gone); // the store keeps the last saved path
 }
 
+// Shows the dialog that a second start should raise, titled as the program's, and another one
+// that is active; true once the other is.
+bool ShowWithOtherActive(QDialog& wanted, QDialog& other) {
+    wanted.setWindowTitle(kTitle);
+    wanted.show();
+    other.show();
+    other.activateWindow();
+    return WaitFor([&] { return QApplication::activeWindow() == &other; });
+}
+
 TEST(SingleInstance, OneHolderAtATimeWhichRaisesTheDialogASecondStartNames) {
     test::IsolatedHome home;
     auto lock = std::make_unique<SingleInstanceLock>(u"test-lock");
@@ -221,12 +231,8 @@ TEST(SingleInstance, OneHolderAtATimeWhichRaisesTheDialogASecondStartNames) {
     ASSERT_EQ(lock->State(), InstanceLockState::Held);
 
     QDialog wanted;
-    wanted.setWindowTitle(kTitle);
     QDialog other;
-    wanted.show();
-    other.show();
-    other.activateWindow();
-    ASSERT_TRUE(WaitFor([&] { return QApplication::activeWindow() == &other; }));
+    ASSERT_TRUE(ShowWithOtherActive(wanted, other));
     EXPECT_FALSE(AskRunningInstanceToRaise(u"no-such-lock", kTitle));
     EXPECT_TRUE(AskRunningInstanceToRaise(u"test-lock", kTitle));
     EXPECT_TRUE(WaitFor([&] { return QApplication::activeWindow() == &wanted; }));
@@ -296,12 +302,8 @@ TEST(SingleInstance, SocketOutlastsRunningOutOfDescriptorsAndSilentPeers) {
     SingleInstanceLock lock(u"test-lock");
     ASSERT_EQ(lock.State(), InstanceLockState::Held);
     QDialog wanted;
-    wanted.setWindowTitle(kTitle);
     QDialog other;
-    wanted.show();
-    other.show();
-    other.activateWindow();
-    ASSERT_TRUE(WaitFor([&] { return QApplication::activeWindow() == &other; }));
+    ASSERT_TRUE(ShowWithOtherActive(wanted, other));
 
     const QByteArray socketPath = (home.RuntimeDir() + "/test-lock.socket").toUtf8();
     sockaddr_un address{};
