@@ -6,7 +6,7 @@
 #                        [--size WxH]
 #
 # The clock runs with smooth hand shapes and shadow on, smooth motion as asked, in a fresh home:
-# by default in its 480 x 640 window with the 480 default skin on a 1024 x 768 screen; with
+# by default in its 480 x 640 window with the 480 default skin on a 640 x 800 screen; with
 # --size, full screen on a screen of WxH with the default skin of that screen's size class.
 # --xclock measures `xclock -analog -render -update 0.1` at 480 x 480 instead, for comparison.
 # Needs a build (./run.sh or ./test.sh made build/bin/marovellastrine); --program measures
@@ -48,7 +48,7 @@ pids=()
 cleanup() { for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done; wait 2>/dev/null || true; rm -rf "$work"; }
 trap cleanup EXIT
 
-Xvfb "$display" -screen 0 "${size:-1024x768}x24" -nolisten tcp >/dev/null 2>&1 &
+Xvfb "$display" -screen 0 "${size:-640x800}x24" -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!; pids+=("$xvfb")
 for _ in $(seq 50); do DISPLAY=$display xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 
@@ -60,11 +60,6 @@ AntiAliased = dword:0x0000000${MV_AA:-1}
 Shadow = dword:0x0000000${MV_SHADOW:-1}
 Smooth = dword:0x0000000$(flag "$smooth")
 STORE
-# Without --size the 1024 x 768 screen would choose the 720 skin, too large for the window.
-skin480=$(dirname "$program")/../share/marovellastrine/skins/default_480.scs
-if [ -z "$size" ] && [ -f "$skin480" ]; then
-  echo "SkinPath = sz:\"$(realpath "$skin480")\"" >> "$work/config/tev-platform/current-user.store"
-fi
 
 if [ $subject = clock ]; then
   HOME=$work XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data DISPLAY=$display \
