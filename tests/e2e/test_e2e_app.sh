@@ -148,7 +148,8 @@ check "the first instance still runs" kill -0 "$clock"
 # --- the close request, with Preferences open -------------------------------------------------
 # The "Menu" soft key is the right half of the bar along the window's bottom; Preferences is the
 # third item that can be chosen ("Synchronize" is greyed).
-xdotool mousemove --window "$window" 360 630 click 1
+read -r _ menu_size < <(geometry "$window")
+xdotool mousemove --window "$window" $((${menu_size%x*} * 3 / 4)) $((${menu_size#*x} - 10)) click 1
 sleep 0.5
 xdotool key Down Down Down Return
 preferences_open() { xdotool search --onlyvisible --name '^Preferences$' >/dev/null 2>&1; }
