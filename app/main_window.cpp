@@ -3,6 +3,7 @@
 #include "app/about_dialog.h"
 #include "app/preferences_dialog.h"
 #include "app/prune_default_skins.h"
+#include "app/settings.h"
 #include "app/shell_dialog.h"
 #include "app/unsaved_settings.h"
 #include "clock/clock_face_widget.h"
@@ -14,6 +15,7 @@
 #include "platform/gps_settings_page.h"
 #include "platform/keep_awake.h"
 #include "platform/message_box.h"
+#include "platform/screen.h"
 #include "platform/soft_key_bar.h"
 #include "platform/window_commands.h"
 #include "platform/window_timers.h"
@@ -43,13 +45,17 @@ constexpr int kKeepAwakeCycle = 16;
 constexpr int32_t kBoldFontHeight = 12; // pixels at 96 dots per inch
 constexpr int kBoldWeight = 700;
 
-// A portrait window of up to 480 x 640 device pixels that fits the available screen area.
+// A portrait window of up to 480 x 640 device pixels that fits the available screen area. A
+// screen of a larger size class has a default skin whose dial would not fit that: there the
+// window is a square as large as the class, which holds the dial with a margin around it.
 QSize InitialWindowSize() {
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QSize available = screen != nullptr ? screen->availableSize() : QSize(480, 640);
     const qreal ratio = screen != nullptr ? screen->devicePixelRatio() : 1.0;
-    return QSize(480, 640).scaled(available * ratio, Qt::KeepAspectRatio).boundedTo({480, 640}) /
-           ratio;
+    const ScreenSize whole = ReadScreenSize();
+    const auto sizeClass = int(SizeClass(whole.width, whole.height));
+    const QSize wanted = sizeClass > 480 ? QSize(sizeClass, sizeClass) : QSize(480, 640);
+    return wanted.scaled(available * ratio, Qt::KeepAspectRatio).boundedTo(wanted) / ratio;
 }
 
 QFont MakeBoldFont() {

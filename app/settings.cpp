@@ -137,12 +137,11 @@ void AppendSeparator(QString& path) {
 }
 
 uint32_t SizeClass(int32_t screenWidth, int32_t screenHeight) {
-    const int32_t shorterSide = std::min(screenWidth, screenHeight);
-    if (shorterSide < 320)
-        return 240;
-    if (shorterSide < 480)
-        return 320;
-    return 480;
+    const int64_t shorterSide = std::min(screenWidth, screenHeight);
+    for (auto size = kSizeClasses.rbegin(); size != kSizeClasses.rend(); ++size)
+        if (*size <= shorterSide)
+            return *size;
+    return kSizeClasses.front();
 }
 
 bool DefaultSkinPath(QString& path) {

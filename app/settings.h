@@ -5,6 +5,7 @@
 #include "platform/store.h"
 
 #include <QString>
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -39,7 +40,9 @@ bool FindSkinsFolder(QString& folder);
 bool FileExists(const QString& path);
 // Appends "/" unless the path is empty or already ends in "/" or "\".
 void AppendSeparator(QString& path);
-// 240, 320 or 480 by the smaller side of the whole screen.
+// The size classes of the default skins, smallest first.
+constexpr std::array<uint32_t, 6> kSizeClasses = {240, 320, 480, 720, 1080, 1440};
+// The largest size class not above the smaller side of the whole screen (240 below that).
 uint32_t SizeClass(int32_t screenWidth, int32_t screenHeight);
 // The skins folder followed by "default_<size class>.scs".
 bool DefaultSkinPath(QString& path);

@@ -1,6 +1,6 @@
 // Frames of the clock face with the default skins: a full frame, and the partial frame of a
-// second-hand tick with and without smooth motion, at 240 x 320 and 480 x 640 in the four drawing
-// modes.
+// second-hand tick with and without smooth motion, at 240 x 320, 480 x 640 and 1080 x 1920 in the
+// four drawing modes.
 #include "app/app_state.h"
 #include "clock/frame.h"
 #include "platform/screen.h"
@@ -34,7 +34,7 @@ struct Window {
     int32_t width;
     int32_t height;
 };
-constexpr Window kWindows[] = {{240, 240, 320}, {480, 480, 640}};
+constexpr Window kWindows[] = {{240, 240, 320}, {480, 480, 640}, {1080, 1080, 1920}};
 
 constexpr double kDegree = std::numbers::pi / 180.0;
 

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # What the running clock costs: CPU time of the program and of the X server together, as a
-# percentage of one core, over SECONDS (default 60), under Xvfb at 480 x 640.
+# percentage of one core, over SECONDS (default 60), under Xvfb.
 #
 #   bench/measure-cpu.sh [--seconds N] [--smooth-motion on|off] [--program PATH] [--xclock]
+#                        [--size WxH]
 #
-# The clock runs with smooth hand shapes and shadow on, smooth motion as asked, in a fresh home.
+# The clock runs with smooth hand shapes and shadow on, smooth motion as asked, in a fresh home:
+# by default in its 480 x 640 window with the 480 default skin on a 640 x 800 screen; with
+# --size, full screen on a screen of WxH with the default skin of that screen's size class.
 # --xclock measures `xclock -analog -render -update 0.1` at 480 x 480 instead, for comparison.
 # Needs a build (./run.sh or ./test.sh made build/bin/marovellastrine); --program measures
 # another build's program instead, to compare two builds.
@@ -15,17 +18,26 @@ seconds=60
 smooth=on
 subject=clock
 program=build/bin/marovellastrine
+size=
 while [ $# -gt 0 ]; do
   case $1 in
     --seconds) seconds=$2; shift 2 ;;
     --smooth-motion) smooth=$2; shift 2 ;;
     --program) program=$2; shift 2 ;;
     --xclock) subject=xclock; shift ;;
-    *) echo "usage: $0 [--seconds N] [--smooth-motion on|off] [--program PATH] [--xclock]" >&2; exit 2 ;;
+    --size) size=$2; shift 2 ;;
+    *) echo "usage: $0 [--seconds N] [--smooth-motion on|off] [--program PATH] [--xclock] [--size WxH]" >&2
+       exit 2 ;;
   esac
 done
 
 [ -x "$program" ] || { echo "error: $program not built" >&2; exit 1; }
+if [ -n "$size" ] && ! [[ $size =~ ^[1-9][0-9]*x[1-9][0-9]*$ ]]; then
+  echo "error: --size wants WxH, such as 1080x1920" >&2; exit 2
+fi
+if [ -n "$size" ] && [ $subject = clock ] && ! command -v xdotool >/dev/null; then
+  echo "error: --size needs xdotool to switch the clock to full screen" >&2; exit 1
+fi
 if [ $subject = xclock ] && ! command -v xclock >/dev/null; then
   echo "error: xclock is not installed (Debian package x11-apps)" >&2; exit 1
 fi
@@ -36,7 +48,7 @@ pids=()
 cleanup() { for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done; wait 2>/dev/null || true; rm -rf "$work"; }
 trap cleanup EXIT
 
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb "$display" -screen 0 "${size:-640x800}x24" -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!; pids+=("$xvfb")
 for _ in $(seq 50); do DISPLAY=$display xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 
@@ -57,6 +69,15 @@ else
 fi
 subject_pid=$!; pids+=("$subject_pid")
 sleep 5 # start-up and first frames are not part of the steady cost
+if [ -n "$size" ] && [ $subject = clock ]; then
+  # A tap switches the clock to full screen.
+  window=$(DISPLAY=$display xdotool search --name '^TEV:: Marovellastrine$' | head -n 1)
+  [ -n "$window" ] || { echo "error: the clock's window did not show" >&2; exit 1; }
+  DISPLAY=$display xdotool mousemove --window "$window" 100 100 click 1
+  sleep 2
+  shown=$(DISPLAY=$display xdotool getwindowgeometry "$window" | awk '/Geometry/ { print $2 }')
+  [ "$shown" = "$size" ] || { echo "error: the clock shows at $shown, not full screen" >&2; exit 1; }
+fi
 
 # CPU time in nanoseconds of all threads of a process (the scheduler's own account, finer than
 # the 10 ms ticks of /proc/PID/stat).
@@ -67,7 +88,8 @@ sleep "$seconds"
 end_subject=$(cpu_ns "$subject_pid"); end_x=$(cpu_ns "$xvfb")
 
 awk -v s=$((end_subject - start_subject)) -v x=$((end_x - start_x)) -v hz=1000000000 -v t="$seconds" \
-    -v what="$subject" -v smooth="$smooth" 'BEGIN {
+    -v what="$subject" -v smooth="$smooth" -v size="$size" 'BEGIN {
   label = what == "xclock" ? "xclock -update 0.1" : "clock (smooth motion " smooth ")"
+  if (size != "") label = label " on " size (what == "xclock" ? "" : " full screen")
   printf "%s over %d s: program %.3f%%, X server %.3f%%, together %.3f%% of one core\n",
          label, t, 100 * s / hz / t, 100 * x / hz / t, 100 * (s + x) / hz / t }'

@@ -18,9 +18,11 @@ void DrawBackground(const Skin& skin, DrawSurface& backBuffer) {
     const Rect whole{0, 0, backBuffer.width, backBuffer.height};
     const SkinImage& picture = skin.backgroundImage;
     if (!picture.bitmap.isNull()) {
-        // The picture wins over the colours.
-        TileImage(backBuffer, 0, 0, whole.right, whole.bottom, picture.dc, 0, 0, picture.width,
-                  picture.height);
+        // The picture wins over the colours; a 16-bit back buffer takes its dithered copy.
+        const bool dithered =
+            backBuffer.bitmap.format() == QImage::Format_RGB555 && !picture.dc555.isNull();
+        TileImage(backBuffer, 0, 0, whole.right, whole.bottom,
+                  dithered ? picture.dc555 : picture.dc, 0, 0, picture.width, picture.height);
     } else if (skin.backgroundTopColor == skin.backgroundBottomColor) {
         FillRectangle(backBuffer.bitmap, whole, skin.backgroundTopColor, ClipOf(backBuffer));
     } else {

@@ -1,5 +1,6 @@
 #include "platform/draw_copy.h"
 
+#include "platform/dither555.h"
 #include "platform/draw_clip.h"
 #include "platform/pixel_format.h"
 
@@ -117,7 +118,7 @@ KeyedPicture555 MakeKeyedPicture555(const QImage& keyed) {
             const int alpha = qAlpha(row[x]);
             if (alpha != 0 && alpha != 255)
                 return {}; // drawn over the target: only the 32-bit picture knows how
-            *out++ = alpha == 0 ? kKeyPixel555 : Rgb555Pixels::FromRgb(row[x]);
+            *out++ = alpha == 0 ? kKeyPixel555 : Dither555(row[x], x, y);
         }
     }
     return picture;

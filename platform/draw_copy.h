@@ -24,7 +24,8 @@ void CopyKeyed(QImage& target, Point destination, const QImage& keyed, const Rec
                const QRegion* clip);
 
 // A keyed picture whose pixels are all either key or opaque, made ready once for keyed copies
-// into 16-bit targets: each opaque pixel as its 5-5-5 value, each key pixel as kKeyPixel555.
+// into 16-bit targets: each opaque pixel dithered to 5-5-5 (the pattern fixed to the picture's
+// top-left pixel), each key pixel as kKeyPixel555.
 struct KeyedPicture555 {
     int32_t width = 0;
     int32_t height = 0;
@@ -35,8 +36,9 @@ constexpr uint16_t kKeyPixel555 = 0x8000; // bit 15 is never set in a 5-5-5 colo
 // Empty when keyed is null or has a pixel that is neither key nor opaque.
 KeyedPicture555 MakeKeyedPicture555(const QImage& keyed);
 
-// Into a 16-bit 5-5-5 target, the pixels CopyKeyed draws from the picture this was made from;
-// a target in another format is not drawn into.
+// Into a 16-bit 5-5-5 target, the pixels of the picture this was made from where it is not key
+// (the same as CopyKeyed draws for colours that 5-5-5 holds exactly); a target in another format
+// is not drawn into.
 void CopyKeyed(QImage& target, Point destination, const KeyedPicture555& keyed,
                const Rect& sourceRect, const QRegion* clip);
 

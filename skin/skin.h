@@ -72,6 +72,7 @@ struct SkinImage {
     QImage dc;                // prepared source for copies (RGB32); null = none
     QImage keyed;             // face only: dc, alpha 0 exactly on keyColor
     KeyedPicture555 keyed555; // face only: keyed for copies into 16-bit surfaces
+    QImage dc555;             // background only: dc dithered for copies into 16-bit surfaces
     int32_t width = 0;
     int32_t height = 0;
 };

@@ -1,4 +1,5 @@
 // The skin's pictures prepared for drawing from, and the release of the skin.
+#include "platform/dither555.h"
 #include "skin/skin_loader.h"
 
 namespace mv {
@@ -34,7 +35,12 @@ void PrepareKeyedImage(SkinImage& image, uint32_t keyColor) {
     image.keyed555 = MakeKeyedPicture555(image.keyed);
 }
 
+void PrepareDitheredImage(SkinImage& image) {
+    image.dc555 = DitherTo555(image.dc);
+}
+
 void ReleaseImageContext(SkinImage& image) {
+    image.dc555 = QImage();
     image.keyed555 = KeyedPicture555{};
     image.keyed = QImage();
     image.dc = QImage();

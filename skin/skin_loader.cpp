@@ -251,8 +251,10 @@ bool LoadSkin(const QString& path, const Settings& settings, Skin& skin, HandRen
     // A background that can't be written or decoded leaves the skin without one.
     QString ignored;
     if (skin.backgroundImage.rawData != nullptr &&
-        WriteRawData(skin.backgroundImage, temp, ignored) && Decode(skin.backgroundImage, temp))
+        WriteRawData(skin.backgroundImage, temp, ignored) && Decode(skin.backgroundImage, temp)) {
         PrepareSkinImage(skin.backgroundImage);
+        PrepareDitheredImage(skin.backgroundImage);
+    }
     FreeRawData(skin.backgroundImage);
     return true;
 }

@@ -78,6 +78,8 @@ void PrepareSkinImage(SkinImage& image);
 // Makes `keyed` from `dc`: transparent exactly where the RGB equals keyColor (0x00BBGGRR); and
 // `keyed555`, the same ready for 16-bit surfaces.
 void PrepareKeyedImage(SkinImage& image, uint32_t keyColor);
+// Makes `dc555` from `dc`, dithered, for tiling into 16-bit surfaces.
+void PrepareDitheredImage(SkinImage& image);
 void ReleaseImageContext(SkinImage& image);
 void ReleaseSkinImage(SkinImage& image);
 void ReleaseSkin(Skin& skin, HandRenderer& renderer);

@@ -1,6 +1,7 @@
 // The drawing layer: fills, copies, the 2 x 2 enlargement, the constant-opacity blend, and the
 // background built from them.
 #include "clock/face_background.h"
+#include "platform/dither555.h"
 #include "platform/draw_blend.h"
 #include "platform/draw_copy.h"
 #include "platform/draw_fill.h"
@@ -177,14 +178,14 @@ TEST(Drawing, CopiesFromTheEndsOfTheCoordinateRangeTouchNothing) {
     }
 }
 
-// The keyed copy leaves the key pixels and copies the rest exactly; the copy from the prepared
-// 16-bit picture draws what the keyed picture draws.
+// The keyed copy leaves the key pixels and copies the rest exactly; for colours that 5-5-5 holds
+// exactly, the copy from the prepared 16-bit picture draws what the keyed picture draws.
 TEST(Drawing, KeyedCopiesLeaveKeyPixelsAndCopyTheRestExactly) {
     // Runs of key pixels of every length and phase, so that groups of pixels are all key, all
     // opaque, or mixed.
     const uint32_t key = MakeColor(0, 255, 0);
     SkinImage face;
-    face.bitmap = Noise(45, 21, QImage::Format_RGB32, 13);
+    face.bitmap = Noise(45, 21, QImage::Format_RGB555, 13).convertToFormat(QImage::Format_RGB32);
     for (int y = 0; y < 21; ++y)
         for (int x = y % 5; x < 45; x += 3 + y % 7)
             for (int run = 0; run <= y % 9 && x + run < 45; ++run)
@@ -362,6 +363,7 @@ TEST(Drawing, BackgroundTilesThePictureFromTheTopLeft) {
     skin.backgroundTopColor = 0x0000FF; // the picture wins over the colours
     skin.backgroundImage.bitmap = Noise(100, 60, QImage::Format_RGB32, 12);
     PrepareSkinImage(skin.backgroundImage);
+    PrepareDitheredImage(skin.backgroundImage);
     for (QImage::Format format : kTargetFormats) {
         DrawSurface backBuffer;
         backBuffer.width = 240;
@@ -369,12 +371,49 @@ TEST(Drawing, BackgroundTilesThePictureFromTheTopLeft) {
         backBuffer.bitmap = QImage(240, 320, format);
         DrawBackground(skin, backBuffer);
         // 3 x 6 copies; the third column is 40 pixels wide and the sixth row 20 high.
-        const QImage expected = skin.backgroundImage.dc.convertToFormat(format);
+        const QImage expected =
+            format == QImage::Format_RGB555 ? skin.backgroundImage.dc555 : skin.backgroundImage.dc;
         for (int y = 0; y < 320; ++y)
             for (int x = 0; x < 240; ++x)
                 ASSERT_EQ(backBuffer.bitmap.pixel(x, y), expected.pixel(x % 100, y % 60))
                     << x << "," << y;
     }
+}
+
+// Over the 4 x 4 pattern every 8-bit channel value comes out on average within half a level of
+// itself; a colour that 5-5-5 holds exactly, such as a key colour, is that pixel everywhere.
+TEST(Drawing, DitheringFollowsTheColourAndKeepsExactColours) {
+    for (uint32_t value = 0; value < 256; ++value) {
+        double sum = 0;
+        for (int32_t y = 0; y < 4; ++y)
+            for (int32_t x = 0; x < 4; ++x)
+                sum += Expand5To8(Dither555(qRgb(0, 0, int(value)), x + 8, y + 12) & 31);
+        EXPECT_NEAR(sum / 16, value, 0.5) << value;
+    }
+    for (const QRgb exact : {qRgb(255, 0, 255), qRgb(0, 255, 0), qRgb(0, 0, 0), qRgb(255, 255, 255),
+                             Rgb555Pixels::ToRgb(0x1234)})
+        for (int32_t y = 0; y < 4; ++y)
+            for (int32_t x = 0; x < 4; ++x)
+                EXPECT_EQ(Dither555(exact, x, y), Rgb555Pixels::FromRgb(exact)) << x << "," << y;
+
+    // Pictures are dithered with the pattern fixed to their own top-left pixel; key pixels stay
+    // key.
+    QImage keyed(6, 5, QImage::Format_ARGB32_Premultiplied);
+    keyed.fill(qRgb(100, 150, 200));
+    keyed.setPixel(2, 3, 0);
+    const KeyedPicture555 keyed555 = MakeKeyedPicture555(keyed);
+    ASSERT_EQ(keyed555.pixels.size(), size_t(6 * 5));
+    for (int32_t y = 0; y < 5; ++y)
+        for (int32_t x = 0; x < 6; ++x)
+            EXPECT_EQ(keyed555.pixels[size_t(y * 6 + x)],
+                      x == 2 && y == 3 ? kKeyPixel555 : Dither555(qRgb(100, 150, 200), x, y));
+    const QImage picture = Noise(9, 7, QImage::Format_RGB32, 16);
+    const QImage reduced = DitherTo555(picture);
+    ASSERT_EQ(reduced.format(), QImage::Format_RGB555);
+    for (int y = 0; y < 7; ++y)
+        for (int x = 0; x < 9; ++x)
+            ASSERT_EQ(reinterpret_cast<const uint16_t*>(reduced.constScanLine(y))[x],
+                      Dither555(picture.pixel(x, y), x, y));
 }
 
 } // namespace

@@ -16,6 +16,7 @@
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
+#include <cmath>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <memory>
@@ -69,7 +70,8 @@ struct Window {
     int32_t width;
     int32_t height;
 };
-constexpr Window kWindows[] = {{240, 240, 320}, {320, 320, 480}, {480, 480, 640}, {240, 239, 321}};
+constexpr Window kWindows[] = {
+    {240, 240, 320}, {320, 320, 480}, {480, 480, 640}, {240, 239, 321}, {720, 721, 1283}};
 
 TEST(Frames, PartialFramesLeaveThePictureOfAFullFrameAndRepaintEveryChange) {
     for (const Window& window : kWindows) {
@@ -270,6 +272,32 @@ TEST(Frames, TheWidgetShowsTheBackBufferAndForcedPaintsReachIt) {
     EXPECT_EQ(face.recorder.paintsNow, 2);
     const QImage shown = widget.grab().toImage().convertToFormat(QImage::Format_RGB32);
     EXPECT_EQ(shown, face.Picture().convertToFormat(QImage::Format_RGB32));
+}
+
+// The background gradient of a large screen shows no bands: down a 16-pixel strip beside the dial,
+// the average luminance of each block of 4 rows differs from the next by at most 1.5 levels.
+TEST(Frames, TheBackgroundGradientOfALargeScreenHasNoBands) {
+    constexpr int32_t kStripLeft = 16;
+    constexpr int32_t kStripWidth = 16;
+    constexpr int32_t kBlockRows = 4;
+    Face face(DefaultSkin(1080), kModes[3], 1080, 1920);
+    DrawFullFrameAt(face, At("10:09:34"), true);
+    ASSERT_GT(face.state->dialScreenRect.left, kStripLeft + kStripWidth);
+    const QImage& picture = face.Picture();
+    double previous = 0;
+    for (int32_t top = 0; top + kBlockRows <= picture.height(); top += kBlockRows) {
+        double sum = 0;
+        for (int32_t y = top; y < top + kBlockRows; ++y)
+            for (int32_t x = kStripLeft; x < kStripLeft + kStripWidth; ++x) {
+                const QRgb pixel = picture.pixel(x, y);
+                sum += 0.299 * qRed(pixel) + 0.587 * qGreen(pixel) + 0.114 * qBlue(pixel);
+            }
+        const double average = sum / (kBlockRows * kStripWidth);
+        if (top > 0) {
+            ASSERT_LE(std::abs(average - previous), 1.5) << "rows " << top << " to " << top + 3;
+        }
+        previous = average;
+    }
 }
 
 TEST(Frames, RenderWritesFiveBitChannelsAsEightBits) {

@@ -267,5 +267,26 @@ TEST(KeepAwake, TellsTheDesktopEveryTickOrEverySixteenthWithSmoothMotion) {
     SetUserActivityObserver({});
 }
 
+// The first window holds the default skin's dial of the screen's size class: a portrait window
+// up to the 480 class, a square one above it (each within the offscreen screen's area).
+TEST(MainWindowSize, TheFirstWindowHoldsTheDialOfTheScreensDefaultSkin) {
+    const struct {
+        int32_t width, height;
+        bool square;
+    } screens[] = {{480, 800, false}, {719, 1280, false}, {1080, 1920, true}, {1920, 1080, true}};
+    for (const auto& screen : screens) {
+        OverrideScreenSize(screen.width, screen.height);
+        const auto state = std::make_unique<AppState>();
+        ASSERT_TRUE(LoadSkin(QStringLiteral(MV_BUILD_DATA_DIR "/skins/default_240.scs"),
+                             state->settings, state->skin, state->handRenderer));
+        MainWindow window(*state);
+        ASSERT_TRUE(InitMainWindow(*state, window));
+        EXPECT_EQ(window.width() == window.height(), screen.square)
+            << screen.width << " x " << screen.height << ": " << window.width() << " x "
+            << window.height();
+    }
+    OverrideScreenSize(0, 0);
+}
+
 } // namespace
 } // namespace mv

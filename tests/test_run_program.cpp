@@ -37,8 +37,8 @@ const QString kMissingText =
 const QString kErrorText = QStringLiteral("Error loading skin file.\n\nSelect another file...");
 const QString kTitle = QString::fromUtf16(kProgramTitle);
 
-QString InstalledSkin(const char* name) {
-    return QStringLiteral(MV_BUILD_DATA_DIR "/skins/") + QLatin1String(name);
+QString InstalledSkin(const QString& name) {
+    return QStringLiteral(MV_BUILD_DATA_DIR "/skins/") + name;
 }
 
 // Processes events until `done` holds or the time is up.
@@ -145,17 +145,30 @@ TEST_F(StartupTest, PruningKeepsTheSkinsThatSuitTheScreen) {
         {479, 479, {"default_240.scs", "default_320.scs"}},
         {480, 640, {"default_480.scs"}},
         {480, 480, {"default_320.scs", "default_480.scs"}},
+        {719, 1280, {"default_480.scs"}},
+        {720, 1280, {"default_720.scs"}},
+        {720, 720, {"default_480.scs", "default_720.scs"}},
+        {1080, 1920, {"default_1080.scs"}},
+        {1920, 1080, {"default_1080.scs"}},
+        {1079, 1079, {"default_480.scs", "default_720.scs"}},
+        {1080, 1080, {"default_720.scs", "default_1080.scs"}},
+        {1440, 3200, {"default_1440.scs"}},
+        {1440, 1440, {"default_1080.scs", "default_1440.scs"}},
     };
     for (const Row& row : rows) {
         QDir(SkinsFolder()).removeRecursively();
         ASSERT_TRUE(QDir().mkpath(SkinsFolder()));
-        for (const char* name : {"default_240.scs", "default_320.scs", "default_480.scs"})
+        for (uint32_t size : kSizeClasses) {
+            const QString name = QString::asprintf("default_%u.scs", size);
             ASSERT_TRUE(QFile::copy(InstalledSkin(name), SkinsFolder() + name));
+        }
         ASSERT_TRUE(test::WriteAll(SkinsFolder() + "mine.scs", "a skin of the user's"));
         OverrideScreenSize(row.width, row.height);
         PruneDefaultSkins();
-        EXPECT_EQ(QDir(SkinsFolder()).entryList(QDir::Files, QDir::Name),
-                  row.kept + QStringList{"mine.scs"})
+        QStringList expected = row.kept + QStringList{"mine.scs"};
+        expected.sort();
+        EXPECT_EQ(QDir(SkinsFolder()).entryList(QDir::Files, QDir::Name).join(' ').toStdString(),
+                  expected.join(' ').toStdString())
             << row.width << " x " << row.height;
     }
     // Files already gone are no error.
@@ -167,9 +180,9 @@ TEST_F(StartupTest, FirstStartLoadsTheDefaultSkinRunsTheClockAndPrunes) {
     QTimer closer;
     QObject::connect(&closer, &QTimer::timeout, [&] {
         for (QWidget* window : QApplication::topLevelWidgets()) {
-            // Ended with Done once pruning (200 ms after start) has happened.
+            // Ended with Done once pruning (200 ms after start, largest class last) has happened.
             if (window->isVisible() && window->windowTitle() == kTitle &&
-                !QFile::exists(SkinsFolder() + "default_480.scs")) {
+                !QFile::exists(SkinsFolder() + "default_1440.scs")) {
                 sawMainWindow = true;
                 PostCommand(window, IDOK);
             }

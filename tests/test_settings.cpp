@@ -162,12 +162,14 @@ TEST_F(SettingsTest, DefaultSkinFollowsTheScreensShorterSide) {
         int32_t width, height;
         uint32_t sizeClass;
     } rows[] = {
-        {240, 320, 240}, {320, 240, 240}, {240, 240, 240}, {319, 1000, 240},  {320, 320, 320},
-        {479, 640, 320}, {480, 640, 480}, {800, 480, 480}, {1080, 2340, 480},
+        {240, 320, 240},    {320, 240, 240},    {240, 240, 240},    {319, 1000, 240},
+        {320, 320, 320},    {479, 640, 320},    {480, 640, 480},    {800, 480, 480},
+        {719, 1280, 480},   {720, 1280, 720},   {720, 720, 720},    {1079, 1920, 720},
+        {1080, 1920, 1080}, {1920, 1080, 1080}, {1080, 2340, 1080}, {1080, 1080, 1080},
+        {1439, 2560, 1080}, {1440, 2560, 1440}, {1440, 1440, 1440}, {3840, 2160, 1440},
     };
-    PutSkin("default_240.scs");
-    PutSkin("default_320.scs");
-    PutSkin("default_480.scs");
+    for (uint32_t size : kSizeClasses)
+        PutSkin(QString::asprintf("default_%u.scs", size));
     for (const auto& row : rows) {
         SCOPED_TRACE(std::to_string(row.width) + "x" + std::to_string(row.height));
         EXPECT_EQ(SizeClass(row.width, row.height), row.sizeClass);
@@ -253,8 +255,8 @@ TEST_F(SettingsTest, InstallsTheBuiltDefaultSkinsFoundBesideTheExecutable) {
     EXPECT_EQ(QDir(InstalledDataFolder()).canonicalPath(),
               QDir(QStringLiteral(MV_BUILD_DATA_DIR)).canonicalPath());
     ASSERT_TRUE(InstallPerUserFiles());
-    for (const char* size : {"240", "320", "480"}) {
-        const QString name = QStringLiteral("default_%1.scs").arg(QLatin1String(size));
+    for (uint32_t size : kSizeClasses) {
+        const QString name = QString::asprintf("default_%u.scs", size);
         EXPECT_EQ(test::ReadAll(PerUserFolder() + "Skins/" + name),
                   test::ReadAll(InstalledDataFolder() + "skins/" + name));
     }

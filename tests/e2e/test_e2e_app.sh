@@ -14,7 +14,7 @@ build=$1
 probe=$2
 title='TEV:: Marovellastrine'
 screen_w=1024 # larger than the window, so full screen shows in the geometry; the shorter
-screen_h=768  # side (768) puts the screen in the 480 size class
+screen_h=768  # side (768) puts the screen in the 720 size class
 
 source "$(dirname "$0")/e2e_common.sh"
 require_tools Xvfb xdotool import compare identify setpriv
@@ -27,7 +27,9 @@ data=$prefix/share/marovellastrine
 for file in bin/marovellastrine bin/marovellastrine-skin bin/marovellastrine-sync \
             lib/marovellastrine/libmarovellastrine-bind-loopback.so \
             share/marovellastrine/skins/default_240.scs share/marovellastrine/skins/default_320.scs \
-            share/marovellastrine/skins/default_480.scs share/marovellastrine/help/Marovellastrine.htm \
+            share/marovellastrine/skins/default_480.scs share/marovellastrine/skins/default_720.scs \
+            share/marovellastrine/skins/default_1080.scs share/marovellastrine/skins/default_1440.scs \
+            share/marovellastrine/help/Marovellastrine.htm \
             share/applications/marovellastrine.desktop \
             share/icons/hicolor/scalable/apps/marovellastrine.svg; do
   check "installed $file" test -s "$prefix/$file"
@@ -84,12 +86,12 @@ main_sized() { read -r _ size < <(geometry "$window"); [ "${size%x*}" -ge 240 ] 
 check "one window, no message box" test "$(visible_windows . | wc -l)" -eq 1
 check "the window is the clock's, not a message box" main_sized
 check "only the default skin of the screen's class is left" \
-  test "$(find "$skins" -mindepth 1 -printf '%f ' 2>/dev/null)" = "default_480.scs "
-check "the kept default skin is the installed one" cmp -s "$skins/default_480.scs" "$data/skins/default_480.scs"
+  test "$(find "$skins" -mindepth 1 -printf '%f ' 2>/dev/null)" = "default_720.scs "
+check "the kept default skin is the installed one" cmp -s "$skins/default_720.scs" "$data/skins/default_720.scs"
 
 # The clock as drawn: not blank (a face has many colours) and no empty band (each quarter of the
 # window's height less than 80 % one colour, as a face drawn in only part of the window would be);
-# in full screen, also the 480 default skin's face as the skin tool draws it at the same size and
+# in full screen, also the 720 default skin's face as the skin tool draws it at the same size and
 # time (the second hand may have moved on, so a small difference is allowed).
 not_blank() { # not_blank NAME
   local shot=$work/$1.png colours width height quarter largest
@@ -111,7 +113,7 @@ shows_face() { # shows_face NAME
   not_blank "$1" || return 1
   size=$(identify -format '%wx%h' "$shot")
   now=$(date +%H:%M:%S)
-  QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 "$prefix/bin/marovellastrine-skin" render "$data/skins/default_480.scs" \
+  QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 "$prefix/bin/marovellastrine-skin" render "$data/skins/default_720.scs" \
     --size "$size" --time "$now" --smooth-shapes --shadow --dpi 96 --out "$reference" \
     >/dev/null 2>&1 || { echo "  $1: the skin tool could not render $size"; return 1; }
   error=$(compare -metric RMSE "$shot" "$reference" null: 2>&1 | sed -n 's/.*(\(.*\)).*/\1/p')
@@ -146,7 +148,8 @@ check "the first instance still runs" kill -0 "$clock"
 # --- the close request, with Preferences open -------------------------------------------------
 # The "Menu" soft key is the right half of the bar along the window's bottom; Preferences is the
 # third item that can be chosen ("Synchronize" is greyed).
-xdotool mousemove --window "$window" 360 630 click 1
+read -r _ menu_size < <(geometry "$window")
+xdotool mousemove --window "$window" $((${menu_size%x*} * 3 / 4)) $((${menu_size#*x} - 10)) click 1
 sleep 0.5
 xdotool key Down Down Down Return
 preferences_open() { xdotool search --onlyvisible --name '^Preferences$' >/dev/null 2>&1; }

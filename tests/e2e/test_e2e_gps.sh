@@ -95,7 +95,7 @@ bar_y=$(((face_height + height) / 2))
 # The skin tool draws the default skin at the face's size with and without the indicator; where the
 # two differ is the indicator's rectangle. In a screenshot, the indicator is judged by which of the
 # two drawings that rectangle is closer to: a hand over it adds the same difference to both counts.
-skin=$build/share/marovellastrine/skins/default_480.scs
+skin=$build/share/marovellastrine/skins/default_720.scs # the class of the 1024 x 768 screen
 for variant in plain gps; do
   indicator_option=()
   [ $variant = gps ] && indicator_option=(--gps)

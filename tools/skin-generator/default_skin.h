@@ -1,5 +1,5 @@
 #pragma once
-// The program's default skins: one design drawn at the three dial sizes of the size classes.
+// The program's default skins: one design drawn at the dial size of each size class.
 
 #include "skin/skin.h"
 
@@ -9,7 +9,21 @@
 
 namespace mv {
 
-constexpr std::array<int, 3> kDefaultDialSizes = {240, 320, 480};
+// Up to 480 the dial is as wide as the class's shorter side; above it the dial with its bezel
+// takes 90% of the shorter side, leaving a margin of background around it on a large screen.
+struct DefaultSkinSize {
+    int sizeClass; // the file is default_<sizeClass>.scs
+    int dialSize;
+};
+
+constexpr std::array<DefaultSkinSize, 6> kDefaultSkinSizes = {{
+    {240, 240},
+    {320, 320},
+    {480, 480},
+    {720, 648},
+    {1080, 972},
+    {1440, 1296},
+}};
 
 // Where the sprites lie in the face picture: the dial at the left, the hub and the GPS badge in
 // a column beside it.

@@ -1,4 +1,4 @@
-// marovellastrine-make-skins: draws the three default skins and writes them as skin files.
+// marovellastrine-make-skins: draws the default skins and writes them as skin files.
 #include "platform/screen.h"
 #include "skin/skin_writer.h"
 #include "tools/skin-generator/default_skin.h"
@@ -14,9 +14,9 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: marovellastrine-make-skins OUTDIR [--faces] [--preview PNG]\n"
-    "  writes default_240.scs, default_320.scs and default_480.scs to OUTDIR;\n"
-    "  --faces also writes their face pictures, --preview a picture of the\n"
-    "  three clocks side by side\n";
+    "  writes default_240.scs, default_320.scs, default_480.scs, default_720.scs,\n"
+    "  default_1080.scs and default_1440.scs to OUTDIR; --faces also writes their\n"
+    "  face pictures, --preview a picture of the clocks side by side\n";
 
 bool WriteFile(const QString& path, const QByteArray& bytes) {
     QSaveFile file(path);
@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
 
     const QDir dir(outDir);
     std::vector<QImage> previews;
-    for (int dialSize : mv::kDefaultDialSizes) {
+    for (const auto [sizeClass, dialSize] : mv::kDefaultSkinSizes) {
         const QImage face = mv::DrawFaceSheet(dialSize);
         const QByteArray facePng = PngBytes(face);
         mv::SkinFileContents contents;
@@ -91,7 +91,7 @@ int main(int argc, char** argv) {
         contents.faceBytes = {reinterpret_cast<const uint8_t*>(facePng.constData()),
                               size_t(facePng.size())};
         const QByteArray skin = mv::WriteSkinBytes(contents);
-        const QString name = QStringLiteral("default_%1").arg(dialSize);
+        const QString name = QStringLiteral("default_%1").arg(sizeClass);
         if (facePng.isEmpty() || skin.isEmpty() || !WriteFile(dir.filePath(name + ".scs"), skin))
             return 1;
         if (faces && !WriteFile(dir.filePath(name + ".png"), facePng))
