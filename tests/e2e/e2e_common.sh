@@ -33,6 +33,7 @@ wait_for() { # wait_for SECONDS COMMAND...: runs COMMAND until it succeeds
 # start_xvfb WIDTH HEIGHT: a display of that size; exports DISPLAY, false when Xvfb didn't come up.
 # Xvfb picks a free display number and writes it to fd 3 once it accepts connections.
 start_xvfb() {
+  rm -f "$work/display"
   Xvfb -displayfd 3 -screen 0 "$1x$2x24" -nolisten tcp -br 3>"$work/display" >"$work/xvfb.log" 2>&1 &
   pids+=($!)
   wait_for 10 test -s "$work/display" || { cat "$work/xvfb.log"; return 1; }
