@@ -2,7 +2,7 @@
 // What a skin may hold so that every skin that loads can also be drawn: rectangles inside the face
 // picture, and positions, hand sizes and shadow offsets small enough that no coordinate of the
 // layout, the hands or the surfaces can overflow. Each limit lies far above any real face (the
-// largest default skins, for screens up to 1440 pixels, have hands of about 700 pixels).
+// largest default skins, for screens up to 1440 pixels, have hands reaching about 535 pixels).
 
 #include "platform/image_decode.h"
 #include "skin/skin.h"
