@@ -1,5 +1,7 @@
 #include "platform/x11_presenter.h"
 
+#include "platform/pixel_rows.h"
+
 #include <QGuiApplication>
 #include <algorithm>
 #include <cstdlib>
@@ -69,50 +71,6 @@ bool ThirtyTwoBitPixels(xcb_connection_t* connection, uint8_t depth) {
     return false;
 }
 
-// Each 5-bit channel widens to 8 bits by repeating its high bits, as Qt's own conversion does.
-uint32_t Rgb555ToRgb32(uint16_t pixel) {
-    const auto widen = [](uint32_t channel) { return (channel << 3) | (channel >> 2); };
-    return (widen((pixel >> 10) & 31) << 16) | (widen((pixel >> 5) & 31) << 8) | widen(pixel & 31);
-}
-
-// The same for four pixels at once, in the vector registers every x86-64 and ARM64 has.
-using FourWords = uint32_t __attribute__((vector_size(16)));
-void FourRgb555ToRgb32(const uint16_t* in, uint32_t* out) {
-    const FourWords pixel = {in[0], in[1], in[2], in[3]};
-    const FourWords red = (pixel >> 10) & 31;
-    const FourWords green = (pixel >> 5) & 31;
-    const FourWords blue = pixel & 31;
-    const FourWords result = (((red << 3) | (red >> 2)) << 16) |
-                             (((green << 3) | (green >> 2)) << 8) | ((blue << 3) | (blue >> 2));
-    std::memcpy(out, &result, sizeof(result));
-}
-
-} // namespace
-
-void Rgb555RowToRgb32(const uint16_t* in, uint32_t* out, int count) {
-    int x = 0;
-    for (; x + 4 <= count; x += 4)
-        FourRgb555ToRgb32(in + x, out + x);
-    for (; x < count; ++x)
-        out[x] = Rgb555ToRgb32(in[x]);
-}
-
-namespace {
-
-// Converts one row of `part` of the source into `out` (0x00RRGGBB words).
-void ConvertRow(const QImage& source, int y, int left, int width, uint32_t* out) {
-    if (source.format() == QImage::Format_RGB32) {
-        const auto* in = reinterpret_cast<const uint32_t*>(source.constScanLine(y));
-        std::copy_n(in + left, width, out);
-    } else if (source.format() == QImage::Format_RGB555) {
-        Rgb555RowToRgb32(reinterpret_cast<const uint16_t*>(source.constScanLine(y)) + left, out,
-                         width);
-    } else {
-        for (int x = 0; x < width; ++x)
-            out[x] = source.pixel(left + x, y) & 0x00FFFFFF;
-    }
-}
-
 // Notes completions of earlier shared-memory puts; other events and errors are dropped. The
 // socket is read once, which at the clock's pace already holds the last put's completion; only
 // when it doesn't, and waitForCompletion asks for it, does this wait for the server.
@@ -177,8 +135,8 @@ void PutThroughSocket(X11Connection& x11, const QImage& source, const QRect& par
         const int rows = std::min(rowsPerRequest, part.bottom() + 1 - top);
         x11.rows.resize(size_t(width) * size_t(rows));
         for (int row = 0; row < rows; ++row)
-            ConvertRow(source, top + row, part.left(), width,
-                       x11.rows.data() + size_t(row) * size_t(width));
+            ConvertRowToRgb32(source, top + row, part.left(), width,
+                              x11.rows.data() + size_t(row) * size_t(width));
         xcb_put_image(x11.connection, XCB_IMAGE_FORMAT_Z_PIXMAP, x11.window, x11.gc,
                       uint16_t(width), uint16_t(rows), int16_t(part.left()), int16_t(top), 0,
                       x11.depth, uint32_t(x11.rows.size() * 4),
@@ -192,8 +150,8 @@ void PutThroughSocket(X11Connection& x11, const QImage& source, const QRect& par
 void PutThroughSharedMemory(X11Connection& x11, const QImage& source, const QRect& part,
                             bool lastOfFrame) {
     for (int y = part.top(); y <= part.bottom(); ++y)
-        ConvertRow(source, y, part.left(), part.width(),
-                   x11.shared.pixels + size_t(y) * size_t(x11.shared.width) + part.left());
+        ConvertRowToRgb32(source, y, part.left(), part.width(),
+                          x11.shared.pixels + size_t(y) * size_t(x11.shared.width) + part.left());
     xcb_shm_put_image(x11.connection, x11.window, x11.gc, uint16_t(x11.shared.width),
                       uint16_t(x11.shared.height), uint16_t(part.left()), uint16_t(part.top()),
                       uint16_t(part.width()), uint16_t(part.height()), int16_t(part.left()),

@@ -3,8 +3,9 @@
 // image request per repaint and no round trip. Qt's repaint path waits for the X server on every
 // frame, which costs several times what the clock's own drawing does.
 
-#include <QImage>
-#include <QRegion>
+#include "platform/direct_presenter.h"
+#include "platform/pixel_rows.h"
+
 #include <cstdint>
 #include <memory>
 
@@ -12,10 +13,10 @@ namespace mv {
 
 struct X11Connection;
 
-class X11Presenter {
+class X11Presenter final : public DirectPresenter {
 public:
     X11Presenter();
-    ~X11Presenter();
+    ~X11Presenter() override;
     X11Presenter(const X11Presenter&) = delete;
     X11Presenter& operator=(const X11Presenter&) = delete;
 
@@ -26,13 +27,10 @@ public:
     bool IsOpen() const { return connection_ != nullptr; }
 
     // Copies `region` (device pixels) of `source` to the same place of the window, in one go.
-    void Present(const QImage& source, const QRegion& region);
+    void Present(const QImage& source, const QRegion& region) override;
 
 private:
     std::unique_ptr<X11Connection> connection_;
 };
-
-// Widens 16-bit 5-5-5 pixels to 0x00RRGGBB words, each channel as (v << 3) | (v >> 2).
-void Rgb555RowToRgb32(const uint16_t* in, uint32_t* out, int count);
 
 } // namespace mv
