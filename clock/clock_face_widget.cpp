@@ -1,6 +1,8 @@
 #include "clock/clock_face_widget.h"
 
 #include "clock/frame.h"
+#include "platform/wayland_presenter.h"
+#include "platform/x11_presenter.h"
 
 #include <QGuiApplication>
 #include <QPaintEvent>
@@ -18,11 +20,24 @@ ClockFaceWidget::ClockFaceWidget(AppState& state, QWidget* parent)
 
 void ClockFaceWidget::UseDirectPresentation() {
     state_.windowPaint.source = &state_.backBuffer.bitmap;
-    if (QGuiApplication::platformName() != QLatin1String("xcb"))
-        return;
-    setAttribute(Qt::WA_NativeWindow);
-    setAttribute(Qt::WA_PaintOnScreen);
-    if (!state_.windowPaint.presenter.Open(winId()))
+    const QString platform = QGuiApplication::platformName();
+    if (platform == u"xcb") {
+        setAttribute(Qt::WA_NativeWindow);
+        setAttribute(Qt::WA_PaintOnScreen);
+        auto x11 = std::make_unique<X11Presenter>();
+        if (x11->Open(winId()))
+            state_.windowPaint.presenter = std::move(x11);
+    } else if (platform.startsWith(u"wayland")) {
+        // A native child window is a surface of its own, placed on the main window's by the
+        // compositor; Qt paints nothing into it. Its siblings (the soft-key bars) stay in the
+        // main window's surface, where Qt paints them.
+        QCoreApplication::setAttribute(Qt::AA_DontCreateNativeWidgetSiblings);
+        setAttribute(Qt::WA_NativeWindow);
+        setAttribute(Qt::WA_PaintOnScreen);
+        winId();
+        state_.windowPaint.presenter = WaylandPresenter::Open(windowHandle());
+    }
+    if (state_.windowPaint.presenter == nullptr)
         setAttribute(Qt::WA_PaintOnScreen, false);
 }
 
@@ -49,8 +64,8 @@ void ClockFaceWidget::paintEvent(QPaintEvent* event) {
     const QRect device = QRectF(logical.x() * ratio, logical.y() * ratio, logical.width() * ratio,
                                 logical.height() * ratio)
                              .toAlignedRect();
-    if (state_.windowPaint.presenter.IsOpen()) {
-        state_.windowPaint.presenter.Present(state_.backBuffer.bitmap, device);
+    if (state_.windowPaint.presenter != nullptr) {
+        state_.windowPaint.presenter->Present(state_.backBuffer.bitmap, device);
         WindowPainted(state_.windowPaint);
         return;
     }

@@ -29,8 +29,8 @@ void InvalidateWindowRegion(WindowPaint& window, const QRegion& region) {
         if (window.recorder->onInvalidate)
             window.recorder->onInvalidate(region);
     }
-    if (window.presenter.IsOpen() && window.source != nullptr) {
-        window.presenter.Present(*window.source, region);
+    if (window.presenter != nullptr && window.source != nullptr) {
+        window.presenter->Present(*window.source, region);
         return;
     }
     if (window.widget != nullptr) {

@@ -3,13 +3,14 @@
 // invalid at once. Regions are in device pixels, the back buffer's coordinates. On a widget these
 // become update() and repaint(); tests and tools put a recorder in the widget's place.
 
-#include "platform/x11_presenter.h"
+#include "platform/direct_presenter.h"
 
 #include <QImage>
 #include <QPointer>
 #include <QRegion>
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace mv {
@@ -26,9 +27,9 @@ struct WindowPaint {
     QPointer<QWidget> widget;          // the main window, once it exists
     PaintRecorder* recorder = nullptr; // not owned
     QRegion invalid;                   // marked on the widget and not painted yet
-    // On X11, the pixels go straight to the window: an invalidated region is shown at once from
-    // `source` (the back buffer) instead of waiting for Qt's repaint.
-    X11Presenter presenter;
+    // On X11 and Wayland, the pixels go straight to the window: an invalidated region is shown at
+    // once from `source` (the back buffer) instead of waiting for Qt's repaint.
+    std::unique_ptr<DirectPresenter> presenter;
     const QImage* source = nullptr; // not owned
 };
 
