@@ -95,6 +95,8 @@ MainWindow::MainWindow(AppState& state)
 MainWindow::~MainWindow() {
     // The other timers go with the window too.
     StopAllWindowTimers(state_.windowTimers);
+    // The presenter draws into the window's surfaces, which go with the window.
+    state_.windowPaint.presenter.reset();
     if (state_.gpsConnected)
         SetGpsConnected(state_, this, false);
     if (state_.backBuffer.context)
@@ -203,7 +205,10 @@ void MainWindow::timerEvent(QTimerEvent* event) {
         PruneDefaultSkins();
         break;
     case TIMER_CLOCK:
-        KeepAwake(state_);
+        // Where the compositor or the session keeps the screen on, it needs no reminders.
+        screenInhibitor_.Hold(this, state_.settings.NoOff != 0);
+        if (!screenInhibitor_.IsHeld())
+            KeepAwake(state_);
         DrawPartialFrame(state_);
         break;
     case TIMER_SYNC:

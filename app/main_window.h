@@ -4,6 +4,7 @@
 
 #include "app/app_state.h"
 #include "platform/close_request_filter.h"
+#include "platform/screen_idle_inhibitor.h"
 #include "platform/window_messages.h"
 
 #include <QDialog>
@@ -49,6 +50,8 @@ private:
     bool programWindowWasFocused_ = false;
     // Close requests that arrive while one of the program's dialogs blocks the window.
     std::unique_ptr<BlockedCloseRequestFilter> closeFilter_;
+    // Holds the screen on while "Disable auto-off" is set.
+    ScreenIdleInhibitor screenInhibitor_;
 };
 
 // The window's set-up: soft-key bars, the "Synchronize" item, the bold font, the start-up and

@@ -1,0 +1,43 @@
+#pragma once
+// Keeps the screen on while the program asks for it: through the compositor's idle-inhibit
+// protocol on a Wayland compositor that offers it, otherwise through the session's screen-saver
+// service on D-Bus (org.freedesktop.ScreenSaver Inhibit and UnInhibit).
+
+#include <QPointer>
+#include <cstdint>
+#include <memory>
+
+class QDBusPendingCallWatcher;
+class QWidget;
+struct zwp_idle_inhibit_manager_v1;
+struct zwp_idle_inhibitor_v1;
+
+namespace mv {
+
+class ScreenIdleInhibitor {
+public:
+    ScreenIdleInhibitor();
+    ~ScreenIdleInhibitor();
+    ScreenIdleInhibitor(const ScreenIdleInhibitor&) = delete;
+    ScreenIdleInhibitor& operator=(const ScreenIdleInhibitor&) = delete;
+
+    // Holds the screen on for as long as `window` shows, or lets it go. Cheap when nothing
+    // changes, so it may be called on every clock tick.
+    void Hold(QWidget* window, bool on);
+
+    // Whether the compositor or the session has taken the request.
+    bool IsHeld() const { return inhibitor_ != nullptr || cookie_ != 0; }
+
+private:
+    void Release();
+    void AskSession();
+
+    bool wanted_ = false;
+    bool managerLooked_ = false;
+    zwp_idle_inhibit_manager_v1* manager_ = nullptr;
+    zwp_idle_inhibitor_v1* inhibitor_ = nullptr;
+    uint32_t cookie_ = 0; // the session's, for UnInhibit; 0 = none
+    std::unique_ptr<QDBusPendingCallWatcher> pendingCall_;
+};
+
+} // namespace mv
