@@ -135,7 +135,8 @@ check "each frame damages only the dial's circle" test "$outside" -eq 0
 # --- c. full screen by a tap and by the menu, and back ----------------------------------------
 full="0,0 ${screen_w}x$screen_h fullscreen"
 tap() { "$ctl" click "$1" "$2"; }
-tap $((window_x + 100)) $((window_y + 100))
+# The first tap is a touch, the others pointer clicks.
+"$ctl" touch $((window_x + 100)) $((window_y + 100))
 check "a tap switches to full screen ($full)" wait_for 3 window_is "$full"
 sleep 0.7 # the frames after the resize
 shot full-screen

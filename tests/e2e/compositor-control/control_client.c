@@ -1,5 +1,5 @@
 /* Sends one command to the compositor-control module and prints its answer:
- *   marovellastrine-weston-ctl key 1 | click 100 200 | close TITLE | list
+ *   marovellastrine-weston-ctl key 1 | click 100 200 | touch 100 200 | close TITLE | list
  * The words are joined by spaces; the socket is $XDG_RUNTIME_DIR/compositor-control. Exits 0 when
  * the module answers "ok", 1 otherwise (its error on stderr), 2 on a usage error. */
 #include <stdbool.h>
@@ -47,7 +47,8 @@ static int connect_to_module(void) {
 int main(int argc, char* argv[]) {
     char command[COMMAND_MAX];
     if (argc < 2 || !join_words(argc - 1, argv + 1, command, sizeof command)) {
-        fputs("usage: marovellastrine-weston-ctl key CODE | click X Y | close TITLE | list\n",
+        fputs("usage: marovellastrine-weston-ctl key CODE | click X Y | touch X Y | close TITLE | "
+              "list\n",
               stderr);
         return 2;
     }

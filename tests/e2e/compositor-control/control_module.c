@@ -1,12 +1,13 @@
-/* A weston module for the end-to-end tests: a seat with a keyboard and a pointer (headless weston
- * has no input devices) and a Unix socket through which the test drives it. Loaded with
- *   weston --modules=/abs/path/marovellastrine-weston-control.so
- * it listens on $XDG_RUNTIME_DIR/compositor-control. Each connection carries one command line:
- *   key CODE          press and release the Linux key code CODE
- *   click X Y         move the pointer to X,Y (compositor coordinates) and click the left button
- *   close TITLE       send the close request to the toplevel titled TITLE
- *   list              one line per toplevel: TITLE<TAB>X,Y WxH<TAB>fullscreen|normal
- * and gets back the answer's lines, then "ok" or "error: WHY" as the last line. */
+// A weston module for the end-to-end tests: a seat with a keyboard, a pointer and a touch screen
+// (headless weston has no input devices) and a Unix socket through which the test drives it.
+// Loaded with weston --modules=/abs/path/marovellastrine-weston-control.so, it listens on
+// $XDG_RUNTIME_DIR/compositor-control. Each connection carries one command line:
+//   key CODE     press and release the Linux key code CODE
+//   click X Y    move the pointer to X,Y (compositor coordinates), click the left button
+//   touch X Y    touch the screen at X,Y (compositor coordinates), lift the finger
+//   close TITLE  send the close request to the toplevel titled TITLE
+//   list         one line per toplevel: TITLE<TAB>X,Y WxH<TAB>fullscreen|normal
+// and gets back the answer's lines, then "ok" or "error: WHY" as the last line.
 #define _GNU_SOURCE /* accept4 */
 #include <errno.h>
 #include <fcntl.h>
@@ -26,6 +27,15 @@ void weston_seat_init(struct weston_seat* seat, struct weston_compositor* compos
                       const char* seat_name);
 int weston_seat_init_pointer(struct weston_seat* seat);
 int weston_seat_init_keyboard(struct weston_seat* seat, struct xkb_keymap* keymap);
+int weston_seat_init_touch(struct weston_seat* seat);
+struct weston_touch_device*
+weston_touch_create_touch_device(struct weston_touch* touch, const char* syspath,
+                                 void* backend_data, const struct weston_touch_device_ops* ops);
+void weston_touch_device_destroy(struct weston_touch_device* device);
+void notify_touch_normalized(struct weston_touch_device* device, const struct timespec* time,
+                             int touch_id, double x, double y,
+                             const struct weston_point2d_device_normalized* norm, int touch_type);
+void notify_touch_frame(struct weston_touch_device* device);
 void weston_seat_release(struct weston_seat* seat);
 void notify_key(struct weston_seat* seat, const struct timespec* time, uint32_t key,
                 enum wl_keyboard_key_state state, enum weston_key_state_update update_state);
@@ -40,6 +50,7 @@ enum { COMMAND_MAX = 512 };
 struct control {
     struct weston_compositor* compositor;
     struct weston_seat seat;
+    struct weston_touch_device* touch_screen;
     int listen_fd;
     struct wl_event_source* listen_source;
     struct wl_listener destroy_listener;
@@ -62,6 +73,15 @@ static void click(struct control* control, double x, double y) {
     notify_pointer_frame(&control->seat);
     notify_button(&control->seat, &now, BTN_LEFT, WL_POINTER_BUTTON_STATE_RELEASED);
     notify_pointer_frame(&control->seat);
+}
+
+static void touch(struct control* control, double x, double y) {
+    struct timespec now;
+    weston_compositor_get_time(&now);
+    notify_touch_normalized(control->touch_screen, &now, 0, x, y, NULL, WL_TOUCH_DOWN);
+    notify_touch_frame(control->touch_screen);
+    notify_touch_normalized(control->touch_screen, &now, 0, x, y, NULL, WL_TOUCH_UP);
+    notify_touch_frame(control->touch_screen);
 }
 
 /* Calls visit for every mapped toplevel, topmost first, until it returns true. */
@@ -113,6 +133,8 @@ static void run_command(struct control* control, char* command, FILE* answer) {
         press_key(control, key);
     } else if (sscanf(command, "click %lf %lf %c", &x, &y, &end) == 2) {
         click(control, x, y);
+    } else if (sscanf(command, "touch %lf %lf %c", &x, &y, &end) == 2) {
+        touch(control, x, y);
     } else if (strncmp(command, "close ", 6) == 0) {
         if (!each_toplevel(control, close_if_titled, command + 6)) {
             fprintf(answer, "error: no toplevel titled \"%s\"\n", command + 6);
@@ -174,6 +196,7 @@ static void on_compositor_destroy(struct wl_listener* listener, void* data) {
     wl_event_source_remove(control->listen_source);
     close(control->listen_fd);
     unlink(control->address.sun_path);
+    weston_touch_device_destroy(control->touch_screen);
     weston_seat_release(&control->seat);
     free(control);
 }
@@ -217,6 +240,9 @@ WL_EXPORT int wet_module_init(struct weston_compositor* compositor, int* argc, c
     weston_seat_init(&control->seat, compositor, "default");
     weston_seat_init_pointer(&control->seat);
     weston_seat_init_keyboard(&control->seat, NULL);
+    weston_seat_init_touch(&control->seat);
+    control->touch_screen = weston_touch_create_touch_device(control->seat.touch_state,
+                                                             "compositor-control", NULL, NULL);
     control->destroy_listener.notify = on_compositor_destroy;
     wl_signal_add(&compositor->destroy_signal, &control->destroy_listener);
     weston_log("compositor-control: listening on %s\n", control->address.sun_path);
