@@ -90,8 +90,10 @@ check "the face leaves room for the soft-key bar" test "$face_h" -gt $((window_h
 check "the face in the window is the 480 skin's" matches_face normal "${face_w}x$face_h+$window_x+$window_y"
 
 # --- b. partial frames --------------------------------------------------------------------------
-# The face's surface is the one with the most commits in the period (with the backing store, the
-# window's own surface; with a presenter of its own, the face's subsurface). Each of its commits
+# The face's surface is the one with the most commits that carry damage in the period (with the
+# backing store, the window's own surface; with a presenter of its own, the face's subsurface,
+# even when each of its commits comes with one of the window's surface, as a synchronised
+# subsurface needs). Each of its commits
 # must come with a frame callback and damage in buffer coordinates that is a small part of the
 # face and lies in the circle inscribed in the face around its centre, the hands' pivot. A
 # surface's first commit in the period only opens it: its requests may have begun before.
@@ -114,13 +116,14 @@ frame_report=$(sed -n "$((from + 1)),${to}p" "$work/wayland.log" | awk -v w="$fa
     if (request ~ /^commit\(/) {
       if (!opened[id]++) { framed[id] = 0; area[id] = 0; next } # what came before the period
       commits[id]++
+      if (area[id] > 0) damaged[id]++
       if (framed[id]) with_frame[id]++
       if (area[id] > largest[id]) largest[id] = area[id]
       framed[id] = 0; area[id] = 0
     }
   }
   END {
-    for (id in commits) if (commits[id] > commits[face]) face = id
+    for (id in commits) if (damaged[id] > damaged[face]) face = id
     printf "%d %d %d %d %s\n", commits[face], with_frame[face], largest[face], outside[face], face
   }')
 read -r commits framed largest outside surface <<<"$frame_report"
