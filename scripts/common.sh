@@ -8,6 +8,7 @@ MV_PACKAGES=(
   libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xdotool imagemagick desktop-file-utils
+  weston libweston-10-dev qt6-wayland
 )
 
 mv_install_missing() {

@@ -40,3 +40,21 @@ start_xvfb() {
   DISPLAY=:$(head -1 "$work/display")
   export DISPLAY
 }
+
+# start_weston WIDTH HEIGHT MODULE [SCALE]: a headless weston with the desktop shell and the
+# compositor-control module (see tests/e2e/compositor-control), in the private runtime folder
+# $work/runtime under the socket name "wayland-e2e"; exports XDG_RUNTIME_DIR and WAYLAND_DISPLAY
+# (the test's own commands and the program use both), false when weston didn't come up. The pid
+# is $weston_pid.
+start_weston() {
+  mkdir -p "$work/runtime" && chmod 700 "$work/runtime"
+  export XDG_RUNTIME_DIR=$work/runtime WAYLAND_DISPLAY=wayland-e2e
+  local config
+  config=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/weston-test.ini
+  weston --config="$config" --backend=headless-backend.so \
+    --use-pixman --socket="$WAYLAND_DISPLAY" --width="$1" --height="$2" --scale="${4:-1}" \
+    --idle-time=0 --debug --modules="$3" >"$work/weston.log" 2>&1 &
+  weston_pid=$!; pids+=("$weston_pid")
+  weston_ready() { test -S "$XDG_RUNTIME_DIR/compositor-control" && test -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY"; }
+  wait_for 10 weston_ready || { cat "$work/weston.log"; return 1; }
+}

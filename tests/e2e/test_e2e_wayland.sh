@@ -1,0 +1,187 @@
+#!/usr/bin/env bash
+# End-to-end: the program from the build tree as a native Wayland client of a headless weston
+# (640 x 800 output, the 480 size class), with smooth motion on, on a fresh home, driven through
+# the compositor-control module (taps, keys, close requests, the list of toplevels). Checks the
+# face against the skin tool's render, the partial frames the program commits (read from its
+# WAYLAND_DEBUG=client log), full screen by a tap and by the menu, and a close request with
+# Preferences open. The program runs without CAP_SYS_TIME and without a system bus.
+#
+#   tests/e2e/test_e2e_wayland.sh BUILD_DIR CONTROL_MODULE CONTROL_CLIENT
+#
+# Exits 0 when every check passes, 1 when one fails, 77 (skipped) without weston, libweston-10
+# (the module is then not built) or ImageMagick.
+set -uo pipefail
+
+build=$1
+module=$2
+ctl=$3
+title='TEV:: Marovellastrine'
+screen_w=640
+screen_h=800
+skin=$build/share/marovellastrine/skins/default_480.scs
+
+source "$(dirname "$0")/e2e_common.sh"
+[ -f "$module" ] && [ -x "$ctl" ] || { echo "skipped: the compositor-control module is not built (libweston-10-dev)"; exit 77; }
+require_tools weston weston-screenshooter compare identify convert setpriv
+start_weston $screen_w $screen_h "$module" || { fail "weston started"; exit 1; }
+
+home=$work/home
+mkdir -p "$home/.config/tev-platform"
+cat >"$home/.config/tev-platform/current-user.store" <<STORE
+[Software\\TEV\\Marovellastrine]
+Smooth = dword:0x00000001
+STORE
+# Client-side window decorations are off: what is tested is the clock's own surface, whose
+# top-left corner is then the window's position in the list of toplevels.
+env HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" \
+    XDG_CACHE_HOME="$home/.cache" QT_QPA_PLATFORM=wayland QT_WAYLAND_DISABLE_WINDOWDECORATION=1 \
+    WAYLAND_DEBUG=client DBUS_SESSION_BUS_ADDRESS=disabled: \
+    DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent ASAN_OPTIONS=detect_leaks=0 \
+    setpriv --inh-caps -sys_time --ambient-caps -sys_time --bounding-set -sys_time \
+    "$build/bin/marovellastrine" >"$work/clock.log" 2>"$work/wayland.log" &
+clock=$!; pids+=("$clock")
+
+# toplevel TITLE: "X,Y WxH normal|fullscreen" of the toplevel with that title, false without one.
+toplevel() { "$ctl" list | awk -F'\t' -v t="$1" '$1 == t { print $2 " " $3; found = 1 } END { exit !found }'; }
+window_is() { [ "$(toplevel "$title")" = "$1" ]; }
+# is_back NORMAL: waits for the window to show as NORMAL, saying how it shows if it doesn't.
+is_back() { wait_for 3 window_is "$1" || { echo "  the window shows as: $(toplevel "$title")"; return 1; }; }
+window_shown() { toplevel "$title" >/dev/null; }
+if ! wait_for 10 window_shown; then
+  cat "$work/clock.log"; fail "the clock's window appears"; exit 1
+fi
+sleep 1 # a tap right after the window is activated doesn't count
+read -r position size mode < <(toplevel "$title")
+normal="$position $size normal"
+window_x=${position%,*} window_y=${position#*,} window_w=${size%x*} window_h=${size#*x}
+echo "  the window: $normal"
+check "the window opens at the 480 class's 480 x 640" test "$size" = 480x640
+
+# shot NAME: the whole output, as $work/NAME.png.
+shot() {
+  mkdir -p "$work/shots" && rm -f "$work/shots"/*.png
+  (cd "$work/shots" && weston-screenshooter >/dev/null 2>&1) && mv "$work/shots"/*.png "$work/$1.png"
+}
+# matches_face NAME WxH+X+Y: that part of the shot against the skin tool's render of the 480
+# default skin at its size and the current time (the second hand may have moved on a little).
+matches_face() {
+  local area=$2 reference=$work/$1-reference.png error
+  convert "$work/$1.png" -crop "$area" +repage "$work/$1-face.png"
+  QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 "$build/bin/marovellastrine-skin" render \
+    "$skin" --size "${area%%+*}" --time "$(date +%H:%M:%S)" --smooth-shapes --shadow --dpi 96 \
+    --out "$reference" >/dev/null 2>&1 || { echo "  no render of ${area%%+*}"; return 1; }
+  error=$(compare -metric RMSE "$work/$1-face.png" "$reference" null: 2>&1 | sed -n 's/.*(\(.*\)).*/\1/p')
+  echo "  $1: RMSE against the face $error"
+  awk -v e="$error" 'BEGIN { exit !(e != "" && e < 0.08) }'
+}
+# The face is the window above the soft-key bar. The default skins' backgrounds are dark and the
+# bar is light: the face ends at the lowest dark row of the window's left column.
+face_height() {
+  convert "$work/$1.png" -crop "1x$window_h+$((window_x + 2))+$window_y" +repage -colorspace gray \
+    -depth 8 txt:- | awk -F'[(),]' 'NR > 1 && $3 + 0 < 128 { last = $2 + 1 } END { print last + 0 }'
+}
+
+# --- a. the face as drawn in the window -------------------------------------------------------
+shot normal
+face_h=$(face_height normal)
+face_w=$window_w
+echo "  the face: ${face_w}x$face_h at $window_x,$window_y"
+check "the face leaves room for the soft-key bar" test "$face_h" -gt $((window_h * 3 / 4)) -a "$face_h" -lt "$window_h"
+check "the face in the window is the 480 skin's" matches_face normal "${face_w}x$face_h+$window_x+$window_y"
+
+# --- b. partial frames --------------------------------------------------------------------------
+# The face's surface is the one with the most commits that carry damage in the period (with the
+# backing store, the window's own surface; with a presenter of its own, the face's subsurface,
+# even when each of its commits comes with one of the window's surface, as a synchronised
+# subsurface needs). Each of its commits
+# must come with a frame callback and damage in buffer coordinates that is a small part of the
+# face and lies in the circle inscribed in the face around its centre, the hands' pivot. A
+# surface's first commit in the period only opens it: its requests may have begun before.
+frame_seconds=3
+from=$(wc -l <"$work/wayland.log")
+sleep $frame_seconds
+to=$(wc -l <"$work/wayland.log")
+frame_report=$(sed -n "$((from + 1)),${to}p" "$work/wayland.log" | awk -v w="$face_w" -v h="$face_h" '
+  function inside(x, y) { return (x - w / 2) ^ 2 + (y - h / 2) ^ 2 <= r * r }
+  BEGIN { r = (w < h ? w : h) / 2 }
+  match($0, /-> wl_surface@[0-9]+\./) {
+    id = substr($0, RSTART + 14, RLENGTH - 15); request = substr($0, RSTART + RLENGTH)
+    if (request ~ /^frame\(/) framed[id] = 1
+    if (request ~ /^damage(_buffer)?\(/) {
+      split(substr(request, index(request, "(") + 1), v, /[ ,)]+/)
+      area[id] += v[3] * v[4]
+      if (!inside(v[1], v[2]) || !inside(v[1] + v[3], v[2]) || !inside(v[1], v[2] + v[4]) ||
+          !inside(v[1] + v[3], v[2] + v[4])) outside[id]++
+    }
+    if (request ~ /^commit\(/) {
+      if (!opened[id]++) { framed[id] = 0; area[id] = 0; next } # what came before the period
+      commits[id]++
+      if (area[id] > 0) damaged[id]++
+      if (framed[id]) with_frame[id]++
+      if (area[id] > largest[id]) largest[id] = area[id]
+      framed[id] = 0; area[id] = 0
+    }
+  }
+  END {
+    for (id in commits) if (damaged[id] > damaged[face]) face = id
+    printf "%d %d %d %d %s\n", commits[face], with_frame[face], largest[face], outside[face], face
+  }')
+read -r commits framed largest outside surface <<<"$frame_report"
+echo "  wl_surface@$surface: $commits commits in $frame_seconds s, $framed with a frame callback," \
+     "largest damage $largest of $((face_w * face_h)) pixels, $outside rectangles outside the dial"
+check "the face gets 7 to 13 frames a second ($commits in $frame_seconds s)" \
+  test "$commits" -ge $((7 * frame_seconds)) -a "$commits" -le $((13 * frame_seconds))
+check "each frame asks for a frame callback" test "$framed" -eq "$commits"
+check "each frame damages less than a sixth of the face" test $((largest * 6)) -lt $((face_w * face_h))
+check "each frame damages only the dial's circle" test "$outside" -eq 0
+
+# --- c. full screen by a tap and by the menu, and back ----------------------------------------
+full="0,0 ${screen_w}x$screen_h fullscreen"
+tap() { "$ctl" click "$1" "$2"; }
+# The first tap is a touch, the others pointer clicks.
+"$ctl" touch $((window_x + 100)) $((window_y + 100))
+check "a tap switches to full screen ($full)" wait_for 3 window_is "$full"
+sleep 0.7 # the frames after the resize
+shot full-screen
+check "the face fills the output" matches_face full-screen "${screen_w}x$screen_h+0+0"
+tap 100 100
+check "a second tap switches back ($normal)" is_back "$normal"
+
+# The "Menu" soft key is the right half of the bar along the window's bottom; Full Screen is the
+# menu's first item. The window is found anew, so a window that came back at another size gets
+# its own checks.
+open_menu() {
+  local position size
+  sleep 0.5
+  read -r position size _ < <(toplevel "$title")
+  tap $((${position%,*} + ${size%x*} * 3 / 4)) $((${position#*,} + ${size#*x} - 10))
+  sleep 0.5
+}
+key_down=108 key_enter=28
+open_menu
+"$ctl" key $key_down && "$ctl" key $key_enter
+check "the menu's Full Screen switches to full screen" wait_for 3 window_is "$full"
+sleep 0.5
+tap 100 100
+check "a tap switches back from it" is_back "$normal"
+
+# --- d. the close request, with Preferences open -----------------------------------------------
+# Preferences is the menu's third item that can be chosen ("Synchronize" is greyed).
+open_menu
+"$ctl" key $key_down && "$ctl" key $key_down && "$ctl" key $key_down && "$ctl" key $key_enter
+preferences_open() { toplevel Preferences >/dev/null; }
+check "Preferences opens from the menu" wait_for 3 preferences_open
+"$ctl" close "$title"
+clock_ended() { ! kill -0 "$clock" 2>/dev/null || grep -q '^State:.*Z' "/proc/$clock/status"; }
+if wait_for 5 clock_ended; then
+  wait "$clock"; status=$?
+  check "a close request ends the program with exit 0 (it did with $status)" test $status -eq 0
+else
+  fail "a close request ends the program"
+fi
+
+if [ $failures -ne 0 ]; then
+  echo "--- program output"; cat "$work/clock.log"
+  echo "test_e2e_wayland: $failures check(s) failed"; exit 1
+fi
+echo "test_e2e_wayland: all checks passed"
