@@ -301,11 +301,14 @@ void SetFullScreen(AppState& state, bool on) {
     if (on == state.fullScreen)
         return;
     auto* window = qobject_cast<QWidget*>(state.mainWindow);
+    // A compositor sizes a full-screen window itself, and gives the normal size back after it.
+    const bool byHand = !WindowSystemPlacesWindows();
     if (on) {
         if (window != nullptr) {
             state.normalArea = window->geometry();
             window->showFullScreen();
-            if (const QScreen* screen = window->screen())
+            const QScreen* screen = window->screen();
+            if (byHand && screen != nullptr)
                 window->setGeometry(screen->geometry());
         }
         for (QWidget* bar : {state.connectBar, state.disconnectBar}) {
@@ -317,7 +320,7 @@ void SetFullScreen(AppState& state, bool on) {
             bar->show();
         if (window != nullptr) {
             window->showNormal();
-            if (state.normalArea.isValid())
+            if (byHand && state.normalArea.isValid())
                 window->setGeometry(state.normalArea);
         }
     }

@@ -28,14 +28,11 @@ void ClockFaceWidget::UseDirectPresentation() {
         if (x11->Open(winId()))
             state_.windowPaint.presenter = std::move(x11);
     } else if (platform.startsWith(u"wayland")) {
-        // A native child window is a surface of its own, placed on the main window's by the
-        // compositor; Qt paints nothing into it. Its siblings (the soft-key bars) stay in the
-        // main window's surface, where Qt paints them.
-        QCoreApplication::setAttribute(Qt::AA_DontCreateNativeWidgetSiblings);
-        setAttribute(Qt::WA_NativeWindow);
-        setAttribute(Qt::WA_PaintOnScreen);
-        winId();
-        state_.windowPaint.presenter = WaylandPresenter::Open(windowHandle());
+        // The presenter shows the face on a surface of its own over the window's; what Qt
+        // keeps of the face's area in the window's own buffer is never seen.
+        window()->winId();
+        state_.windowPaint.presenter = WaylandPresenter::Open(this);
+        return;
     }
     if (state_.windowPaint.presenter == nullptr)
         setAttribute(Qt::WA_PaintOnScreen, false);

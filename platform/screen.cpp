@@ -73,4 +73,8 @@ void OverrideScreenSize(int32_t width, int32_t height) {
     Overrides().height = height;
 }
 
+bool WindowSystemPlacesWindows() {
+    return QGuiApplication::platformName().startsWith(u"wayland");
+}
+
 } // namespace mv

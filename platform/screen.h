@@ -25,6 +25,10 @@ void OverrideScreenDpi(int32_t horizontal, int32_t vertical);
 // Call before the application is made.
 void UseOffscreenWithoutDisplay();
 
+// Whether the window system alone decides where windows go and how large a full-screen window is
+// (Wayland compositors): a program that also sets the geometry by hand confuses it.
+bool WindowSystemPlacesWindows();
+
 // Lets a tool or a test decide the screen size (for the size class of the default skin).
 void OverrideScreenSize(int32_t width, int32_t height);
 

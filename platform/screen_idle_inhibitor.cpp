@@ -38,17 +38,32 @@ void ScreenIdleInhibitor::Hold(QWidget* window, bool on) {
     if (on == wanted_)
         return;
     wanted_ = on;
+    window_ = window;
     if (!on) {
         Release();
         return;
     }
-    if (!managerLooked_) {
+    if (!managerLooked_ && globals_ == nullptr) {
+        // On Wayland the compositor's offer is known only from the event loop: until then the
+        // screen is not held, and the caller keeps reminding the session.
+        globals_ = WaylandGlobals::Listen(QtWaylandDisplay(), [this] {
+            manager_ = static_cast<zwp_idle_inhibit_manager_v1*>(
+                globals_->Bind(zwp_idle_inhibit_manager_v1_interface, 1));
+            managerLooked_ = true;
+            Apply();
+        });
+        if (globals_ != nullptr)
+            return;
         managerLooked_ = true;
-        manager_ = static_cast<zwp_idle_inhibit_manager_v1*>(
-            BindWaylandGlobal(QtWaylandDisplay(), zwp_idle_inhibit_manager_v1_interface, 1));
     }
+    Apply();
+}
+
+void ScreenIdleInhibitor::Apply() {
+    if (!wanted_ || IsHeld() || pendingCall_ != nullptr)
+        return;
     wl_surface* surface =
-        window != nullptr ? QtWaylandSurface(window->window()->windowHandle()) : nullptr;
+        window_ != nullptr ? QtWaylandSurface(window_->window()->windowHandle()) : nullptr;
     if (manager_ != nullptr && surface != nullptr) {
         inhibitor_ = zwp_idle_inhibit_manager_v1_create_inhibitor(manager_, surface);
         wl_display_flush(QtWaylandDisplay());

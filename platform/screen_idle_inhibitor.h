@@ -14,6 +14,8 @@ struct zwp_idle_inhibitor_v1;
 
 namespace mv {
 
+class WaylandGlobals;
+
 class ScreenIdleInhibitor {
 public:
     ScreenIdleInhibitor();
@@ -29,10 +31,13 @@ public:
     bool IsHeld() const { return inhibitor_ != nullptr || cookie_ != 0; }
 
 private:
+    void Apply();
     void Release();
     void AskSession();
 
     bool wanted_ = false;
+    QPointer<QWidget> window_;
+    std::unique_ptr<WaylandGlobals> globals_; // on Wayland, until the manager is looked up
     bool managerLooked_ = false;
     zwp_idle_inhibit_manager_v1* manager_ = nullptr;
     zwp_idle_inhibitor_v1* inhibitor_ = nullptr;

@@ -10,26 +10,6 @@ namespace mv {
 
 namespace {
 
-struct GlobalSearch {
-    const wl_interface* interface = nullptr;
-    uint32_t maxVersion = 0;
-    wl_registry* registry = nullptr;
-    void* bound = nullptr;
-};
-
-void OnGlobal(void* data, wl_registry* registry, uint32_t name, const char* interface,
-              uint32_t version) {
-    auto& search = *static_cast<GlobalSearch*>(data);
-    if (search.bound != nullptr || std::strcmp(interface, search.interface->name) != 0)
-        return;
-    search.bound = wl_registry_bind(registry, name, search.interface,
-                                    version < search.maxVersion ? version : search.maxVersion);
-}
-
-void OnGlobalRemoved(void*, wl_registry*, uint32_t) {}
-
-constexpr wl_registry_listener kRegistryListener = {OnGlobal, OnGlobalRemoved};
-
 bool OnWayland() {
     return qGuiApp != nullptr && QGuiApplication::platformName().startsWith(u"wayland");
 }
@@ -50,32 +30,57 @@ wl_surface* QtWaylandSurface(QWindow* window) {
         QGuiApplication::platformNativeInterface()->nativeResourceForWindow("surface", window));
 }
 
-void* BindWaylandGlobal(wl_display* display, const wl_interface& interface, uint32_t maxVersion) {
+std::unique_ptr<WaylandGlobals> WaylandGlobals::Listen(wl_display* display,
+                                                       std::function<void()> onReady) {
     if (display == nullptr)
         return nullptr;
-    // The registry is read on a queue of our own, so that the round trip dispatches nothing of
-    // Qt's; what is bound moves to the default queue afterwards.
-    wl_event_queue* queue = wl_display_create_queue(display);
-    if (queue == nullptr)
+    std::unique_ptr<WaylandGlobals> globals(new WaylandGlobals(std::move(onReady)));
+    static constexpr wl_registry_listener kRegistryListener = {&OnGlobal, &OnGlobalRemoved};
+    static constexpr wl_callback_listener kAnnouncedListener = {&OnAnnounced};
+    globals->registry_ = wl_display_get_registry(display);
+    wl_registry_add_listener(globals->registry_, &kRegistryListener, globals.get());
+    // The compositor answers the sync after it has announced every global.
+    globals->announced_ = wl_display_sync(display);
+    wl_callback_add_listener(globals->announced_, &kAnnouncedListener, globals.get());
+    wl_display_flush(display);
+    return globals;
+}
+
+WaylandGlobals::~WaylandGlobals() {
+    if (announced_ != nullptr)
+        wl_callback_destroy(announced_);
+    if (registry_ != nullptr)
+        wl_registry_destroy(registry_);
+}
+
+void* WaylandGlobals::Bind(const wl_interface& interface, uint32_t maxVersion) const {
+    if (!ready_)
         return nullptr;
-    auto* wrapper = static_cast<wl_display*>(wl_proxy_create_wrapper(display));
-    if (wrapper == nullptr) {
-        wl_event_queue_destroy(queue);
-        return nullptr;
+    for (const Global& global : globals_) {
+        if (global.interface == interface.name)
+            return wl_registry_bind(registry_, global.name, &interface,
+                                    global.version < maxVersion ? global.version : maxVersion);
     }
-    wl_proxy_set_queue(reinterpret_cast<wl_proxy*>(wrapper), queue);
-    GlobalSearch search{&interface, maxVersion};
-    search.registry = wl_display_get_registry(wrapper);
-    if (search.registry != nullptr) {
-        wl_registry_add_listener(search.registry, &kRegistryListener, &search);
-        wl_display_roundtrip_queue(display, queue);
-        wl_registry_destroy(search.registry);
-    }
-    if (search.bound != nullptr)
-        wl_proxy_set_queue(static_cast<wl_proxy*>(search.bound), nullptr);
-    wl_proxy_wrapper_destroy(wrapper);
-    wl_event_queue_destroy(queue);
-    return search.bound;
+    return nullptr;
+}
+
+void WaylandGlobals::OnGlobal(void* data, wl_registry*, uint32_t name, const char* interface,
+                              uint32_t version) {
+    static_cast<WaylandGlobals*>(data)->globals_.push_back({name, interface, version});
+}
+
+void WaylandGlobals::OnGlobalRemoved(void* data, wl_registry*, uint32_t name) {
+    auto& globals = static_cast<WaylandGlobals*>(data)->globals_;
+    std::erase_if(globals, [name](const Global& global) { return global.name == name; });
+}
+
+void WaylandGlobals::OnAnnounced(void* data, wl_callback* callback, uint32_t) {
+    auto& globals = *static_cast<WaylandGlobals*>(data);
+    wl_callback_destroy(callback);
+    globals.announced_ = nullptr;
+    globals.ready_ = true;
+    if (globals.onReady_)
+        globals.onReady_();
 }
 
 } // namespace mv

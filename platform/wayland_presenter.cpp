@@ -35,10 +35,11 @@ const wl_buffer_listener WaylandPresenter::kBufferListener = {&WaylandPresenter:
 
 namespace {
 
-// The compositor's scale for the window's surface: whole numbers only; Qt scales by fractions
-// on our side, in the device pixels the back buffer already has.
-int SurfaceScale(QWindow* window) {
-    const QPlatformWindow* platformWindow = window->handle();
+// The compositor's scale for the main window's surface: whole numbers only; Qt scales by
+// fractions on our side, in the device pixels the back buffer already has.
+int SurfaceScale(const QWidget& face) {
+    const QWindow* window = face.window()->windowHandle();
+    const QPlatformWindow* platformWindow = window != nullptr ? window->handle() : nullptr;
     const int scale =
         platformWindow != nullptr ? int(std::lround(platformWindow->devicePixelRatio())) : 1;
     return scale < 1 ? 1 : scale;
@@ -51,19 +52,43 @@ int RoundUp(int value, int step) {
 
 } // namespace
 
-std::unique_ptr<WaylandPresenter> WaylandPresenter::Open(QWindow* window) {
+std::unique_ptr<WaylandPresenter> WaylandPresenter::Open(QWidget* face) {
     wl_display* display = QtWaylandDisplay();
-    wl_surface* surface = QtWaylandSurface(window);
-    if (display == nullptr || surface == nullptr)
+    wl_surface* parent = QtWaylandSurface(face->window()->windowHandle());
+    if (display == nullptr || parent == nullptr)
         return nullptr;
-    auto* shm = static_cast<wl_shm*>(BindWaylandGlobal(display, wl_shm_interface, 1));
-    if (shm == nullptr)
-        return nullptr;
-    return std::unique_ptr<WaylandPresenter>(new WaylandPresenter(window, surface, shm));
+    std::unique_ptr<WaylandPresenter> presenter(new WaylandPresenter(face));
+    presenter->parent_ = parent;
+    WaylandPresenter* self = presenter.get();
+    presenter->globals_ = WaylandGlobals::Listen(display, [self] { self->MakeSurface(); });
+    return presenter;
 }
 
-WaylandPresenter::WaylandPresenter(QWindow* window, wl_surface* surface, wl_shm* shm)
-    : window_(window), surface_(surface), shm_(shm) {}
+WaylandPresenter::WaylandPresenter(QWidget* face) : face_(face) {}
+
+void WaylandPresenter::MakeSurface() {
+    auto* compositor = static_cast<wl_compositor*>(globals_->Bind(wl_compositor_interface, 4));
+    auto* subcompositor =
+        static_cast<wl_subcompositor*>(globals_->Bind(wl_subcompositor_interface, 1));
+    shm_ = static_cast<wl_shm*>(globals_->Bind(wl_shm_interface, 1));
+    if (compositor != nullptr && subcompositor != nullptr && shm_ != nullptr) {
+        surface_ = wl_compositor_create_surface(compositor);
+        // No input region: taps go through to the main window below.
+        wl_region* nothing = wl_compositor_create_region(compositor);
+        wl_surface_set_input_region(surface_, nothing);
+        wl_region_destroy(nothing);
+        subsurface_ = wl_subcompositor_get_subsurface(subcompositor, surface_, parent_);
+        wl_subsurface_set_desync(subsurface_);
+        wl_subsurface_place_above(subsurface_, parent_);
+        // The place takes effect with the main window's next commit: have Qt paint it once.
+        face_->window()->update();
+    }
+    if (compositor != nullptr)
+        wl_compositor_destroy(compositor);
+    if (subcompositor != nullptr)
+        wl_subcompositor_destroy(subcompositor);
+    Commit();
+}
 
 WaylandPresenter::~WaylandPresenter() {
     if (frame_ != nullptr)
@@ -71,7 +96,14 @@ WaylandPresenter::~WaylandPresenter() {
     for (auto& buffer : buffers_)
         buffer.reset();
     ReleaseMapping();
-    wl_shm_destroy(shm_);
+    if (subsurface_ != nullptr)
+        wl_subsurface_destroy(subsurface_);
+    if (surface_ != nullptr)
+        wl_surface_destroy(surface_);
+    if (shm_ != nullptr)
+        wl_shm_destroy(shm_);
+    if (wl_display* display = QtWaylandDisplay())
+        wl_display_flush(display);
 }
 
 bool WaylandPresenter::MakeBuffers(QSize size) {
@@ -121,11 +153,20 @@ void WaylandPresenter::Present(const QImage& source, const QRegion& region) {
 }
 
 void WaylandPresenter::Commit() {
-    if (source_ == nullptr || source_->isNull() || pending_.isEmpty() || frame_ != nullptr)
+    if (surface_ == nullptr || face_ == nullptr || source_ == nullptr || source_->isNull() ||
+        pending_.isEmpty() || frame_ != nullptr)
         return;
     const QImage& source = *source_;
-    const int scale = SurfaceScale(window_);
+    const int scale = SurfaceScale(*face_);
     const QSize size(RoundUp(source.width(), scale), RoundUp(source.height(), scale));
+    // Where the face lies on the main window's surface, in its coordinates; applied with the
+    // main window's next commit.
+    const QPoint position =
+        face_->mapTo(face_->window(), QPoint(0, 0)) * face_->devicePixelRatioF() / qreal(scale);
+    if (position != position_) {
+        wl_subsurface_set_position(subsurface_, position.x(), position.y());
+        position_ = position;
+    }
     if (size != size_ || scale != scale_) {
         if (!MakeBuffers(size))
             return; // no memory: the pending region waits for the next frame
@@ -142,9 +183,14 @@ void WaylandPresenter::Commit() {
     if (target == nullptr)
         return; // both on screen: the next release commits
     for (const QRect& part : target->stale.intersected(source.rect())) {
-        for (int y = part.top(); y <= part.bottom(); ++y)
-            ConvertRowToRgb32(source, y, part.left(), part.width(),
-                              target->pixels + size_t(y) * size_t(target->stride) + part.left());
+        for (int y = part.top(); y <= part.bottom(); ++y) {
+            uint32_t* row = target->pixels + size_t(y) * size_t(target->stride) + part.left();
+            ConvertRowToRgb32(source, y, part.left(), part.width(), row);
+            // The unused byte set, as the compositor may copy it into an output that keeps it
+            // (screenshots, remote desktops), where zero would read as transparent.
+            for (int x = 0; x < part.width(); ++x)
+                row[x] |= 0xFF000000u;
+        }
     }
     target->stale = QRegion();
     wl_surface_attach(surface_, target->buffer, 0, 0);

@@ -1,34 +1,41 @@
 #pragma once
-// Puts the clock's pixels on its Wayland surface from buffers of our own in shared memory. Each
-// frame's changed bands are copied into a buffer the compositor has released, marked as damage
-// and committed at once; while the compositor hasn't shown the last commit (its frame callback),
-// further changes gather and go with the next one, so no frame waits behind another. Qt's
-// painting path, by comparison, costs the client several times the clock's own drawing.
+// Puts the clock's pixels on screen under Wayland from buffers of our own in shared memory, on a
+// surface of our own placed over the face's area of the main window's surface (a subsurface that
+// takes no input, so taps still reach the window). Each frame's changed bands are copied into a
+// buffer the compositor has released, marked as damage and committed at once; while the
+// compositor hasn't shown the last commit (its frame callback), further changes gather and go
+// with the next one, so no frame waits behind another. Qt's painting path, by comparison, costs
+// the client several times the clock's own drawing.
 
 #include "platform/direct_presenter.h"
 
+#include <QPointer>
 #include <QRegion>
 #include <QSize>
+#include <QWidget>
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 
-class QWindow;
 struct wl_buffer;
 struct wl_buffer_listener;
 struct wl_callback;
 struct wl_callback_listener;
 struct wl_shm;
+struct wl_subsurface;
 struct wl_surface;
 
 namespace mv {
 
+class WaylandGlobals;
+
 class WaylandPresenter final : public DirectPresenter {
 public:
-    // For the native window `window`, which must have a surface of its own that Qt paints
-    // nothing into. Null off Wayland or without shared memory.
-    static std::unique_ptr<WaylandPresenter> Open(QWindow* window);
+    // For the widget `face`, whose top-level window must have its native window already. Null
+    // off Wayland. Frames wait until the compositor has announced its globals, which is read
+    // from the event loop.
+    static std::unique_ptr<WaylandPresenter> Open(QWidget* face);
     ~WaylandPresenter() override;
     WaylandPresenter(const WaylandPresenter&) = delete;
     WaylandPresenter& operator=(const WaylandPresenter&) = delete;
@@ -38,7 +45,8 @@ public:
     struct Buffer;
 
 private:
-    WaylandPresenter(QWindow* window, wl_surface* surface, wl_shm* shm);
+    explicit WaylandPresenter(QWidget* face);
+    void MakeSurface();
     bool MakeBuffers(QSize size);
     void ReleaseMapping();
     void Commit();
@@ -47,14 +55,18 @@ private:
     static const wl_callback_listener kFrameListener;
     static const wl_buffer_listener kBufferListener;
 
-    QWindow* window_;
-    wl_surface* surface_;
-    wl_shm* shm_;
+    QPointer<QWidget> face_;
+    wl_surface* parent_ = nullptr; // the main window's, Qt's
+    std::unique_ptr<WaylandGlobals> globals_;
+    wl_shm* shm_ = nullptr; // these three once the compositor has announced its globals
+    wl_surface* surface_ = nullptr;
+    wl_subsurface* subsurface_ = nullptr;
     std::array<std::unique_ptr<Buffer>, 2> buffers_;
     uint32_t* mapping_ = nullptr; // the buffers' memory
     size_t mappingBytes_ = 0;
-    QSize size_;    // of the buffers, in device pixels
-    int scale_ = 0; // the surface's buffer scale last set
+    QSize size_;              // of the buffers, in device pixels
+    int scale_ = 0;           // the surface's buffer scale last set
+    QPoint position_{-1, -1}; // on the main window's surface, last set
     const QImage* source_ = nullptr;
     QRegion pending_;              // changed since the last commit
     wl_callback* frame_ = nullptr; // the last commit's frame callback, until it is done
