@@ -28,5 +28,8 @@ cmake --build build-tsan -j "$(nproc)" --target mv_tests_gps
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   ctest --test-dir build-tsan --output-on-failure -j "$(nproc)" -L gps || status=1
 
+echo "== Debian package (made from build/ in a temporary folder and checked, never installed)"
+tests/package/check-package.sh build || status=1
+
 if [ $status -ne 0 ]; then echo "test.sh: FAILED" >&2; else echo "test.sh: all tests passed"; fi
 exit $status

@@ -8,7 +8,9 @@ MV_PACKAGES=(
   libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xdotool imagemagick desktop-file-utils
+  qt6-base-private-dev libwayland-dev wayland-protocols
   weston libweston-10-dev qt6-wayland
+  dpkg-dev file lintian appstream man-db systemd
 )
 
 mv_install_missing() {

@@ -54,6 +54,7 @@ TEST(SyncToolOptions, ParsesTheCommandLineAndRejectsMisuse) {
     EXPECT_EQ(full->simulatedOffset, -57'000'000);
     EXPECT_EQ(Parse({"--simulate-offset", "+0.25"})->simulatedOffset, 2'500'000);
     EXPECT_TRUE(Parse({"--help"})->help);
+    EXPECT_TRUE(Parse({"--version"})->version);
 
     for (const auto& misuse : std::vector<std::vector<std::string_view>>{
              {"--port", "0"},

@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QStringList>
 #include <cstdio>
+#include <string_view>
 
 namespace {
 
@@ -23,6 +24,7 @@ constexpr char kUsage[] =
     "       marovellastrine-skin render SKIN --size WxH --time HH:MM:SS[.mmm] [--smooth-shapes]\n"
     "                [--shadow] [--smooth-motion] [--gps] [--dpi N] [--then HH:MM:SS[.mmm]]...\n"
     "                --out FILE.png\n"
+    "       marovellastrine-skin --help | --version\n"
     "\n"
     "info    loads SKIN as the clock does (by default without smooth shapes and shadow, at\n"
     "        96 dpi) and prints what it found as one JSON object; exit 1 if it is refused\n"
@@ -119,6 +121,17 @@ int RunRender(const QStringList& args) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Answered before Qt starts: they need neither a display nor Qt's platform plugins.
+    const std::string_view first = argc > 1 ? argv[1] : "";
+    if (first == "--help" || first == "help") {
+        std::fputs(kUsage, stdout);
+        return kExitOk;
+    }
+    if (first == "--version") {
+        std::printf("marovellastrine-skin %s\n", MV_VERSION);
+        return kExitOk;
+    }
+
     mv::UseOffscreenWithoutDisplay();
     QGuiApplication app(argc, argv);
 
@@ -126,10 +139,6 @@ int main(int argc, char** argv) {
     if (args.isEmpty())
         return Usage("which command?");
     const QString command = args.takeFirst();
-    if (command == QLatin1String("--help") || command == QLatin1String("help")) {
-        std::fputs(kUsage, stdout);
-        return kExitOk;
-    }
     if (command == QLatin1String("info"))
         return RunInfo(args);
     if (command == QLatin1String("pack"))

@@ -20,6 +20,10 @@ int main(int argc, char** argv) {
         std::printf("%s\n%s", kUsage.data(), kHelp.data());
         return kExitDone;
     }
+    if (parsed.options->version) {
+        std::printf("marovellastrine-sync %s\n", MV_VERSION);
+        return kExitDone;
+    }
     QCoreApplication application(argc, argv);
     return RunSync(*parsed.options);
 }

@@ -34,6 +34,17 @@ bool ParseSeconds(std::string_view text, int64_t& units) {
     return true;
 }
 
+// The field of an option that takes no value, or null for any other argument.
+bool* FlagNamed(SyncOptions& options, std::string_view name) {
+    if (name == "--query")
+        return &options.query;
+    if (name == "--help")
+        return &options.help;
+    if (name == "--version")
+        return &options.version;
+    return nullptr;
+}
+
 ParsedOptions Problem(std::string problem) {
     return {std::nullopt, std::move(problem)};
 }
@@ -44,8 +55,8 @@ ParsedOptions ParseSyncOptions(std::span<const std::string_view> arguments) {
     SyncOptions options;
     for (size_t i = 0; i < arguments.size(); ++i) {
         const std::string_view name = arguments[i];
-        if (name == "--query" || name == "--help") {
-            (name == "--query" ? options.query : options.help) = true;
+        if (bool* flag = FlagNamed(options, name)) {
+            *flag = true;
             continue;
         }
         if (name != "--wait" && name != "--host" && name != "--port" && name != "--simulate-offset")
