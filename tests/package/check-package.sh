@@ -87,8 +87,9 @@ done
   fail "the changelog's latest entry is not $version"
 metainfo="$root/usr/share/metainfo/example.tev.marovellastrine.metainfo.xml"
 grep -q "<release version=\"$version\"" "$metainfo" || fail "the metainfo has no release $version"
-appstreamcli validate --no-net "$metainfo" >"$tmp/appstream.log" 2>&1 ||
-  { cat "$tmp/appstream.log" >&2; fail "appstreamcli rejects the metainfo"; }
+# validate-tree also finds the desktop entry that <launchable> names.
+{ appstreamcli validate --no-net "$metainfo" && appstreamcli validate-tree --no-net "$root"; } \
+  >"$tmp/appstream.log" 2>&1 || { cat "$tmp/appstream.log" >&2; fail "appstreamcli rejects the metainfo"; }
 head -1 "$root/usr/share/doc/marovellastrine/copyright" |
   grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/$' ||
   fail "the copyright file is not in the machine-readable format"
