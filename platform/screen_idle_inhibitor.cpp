@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <QWindow>
 #include <idle-inhibit-client.h>
+#include <utility>
 #include <wayland-client.h>
 
 namespace mv {
@@ -26,7 +27,8 @@ QDBusMessage ScreenSaverCall(const QString& method) {
 
 } // namespace
 
-ScreenIdleInhibitor::ScreenIdleInhibitor() = default;
+ScreenIdleInhibitor::ScreenIdleInhibitor(QDBusConnection sessionBus)
+    : bus_(std::move(sessionBus)) {}
 
 ScreenIdleInhibitor::~ScreenIdleInhibitor() {
     Release();
@@ -73,12 +75,11 @@ void ScreenIdleInhibitor::Apply() {
 }
 
 void ScreenIdleInhibitor::AskSession() {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected())
+    if (!bus_.isConnected())
         return;
     QDBusMessage call = ScreenSaverCall(QStringLiteral("Inhibit"));
     call << QStringLiteral("Marovellastrine") << QStringLiteral("Disable auto-off");
-    pendingCall_ = std::make_unique<QDBusPendingCallWatcher>(bus.asyncCall(call));
+    pendingCall_ = std::make_unique<QDBusPendingCallWatcher>(bus_.asyncCall(call));
     QObject::connect(pendingCall_.get(), &QDBusPendingCallWatcher::finished, [this] {
         const QDBusPendingReply<uint32_t> reply = *pendingCall_;
         pendingCall_.release()->deleteLater();
@@ -100,7 +101,7 @@ void ScreenIdleInhibitor::Release() {
     if (cookie_ != 0) {
         QDBusMessage call = ScreenSaverCall(QStringLiteral("UnInhibit"));
         call << cookie_;
-        QDBusConnection::sessionBus().send(call);
+        bus_.send(call);
         cookie_ = 0;
     }
 }

@@ -3,6 +3,7 @@
 // protocol on a Wayland compositor that offers it, otherwise through the session's screen-saver
 // service on D-Bus (org.freedesktop.ScreenSaver Inhibit and UnInhibit).
 
+#include <QDBusConnection>
 #include <QPointer>
 #include <cstdint>
 #include <memory>
@@ -18,7 +19,8 @@ class WaylandGlobals;
 
 class ScreenIdleInhibitor {
 public:
-    ScreenIdleInhibitor();
+    // `sessionBus` is where the screen saver is asked when the compositor can't be.
+    explicit ScreenIdleInhibitor(QDBusConnection sessionBus = QDBusConnection::sessionBus());
     ~ScreenIdleInhibitor();
     ScreenIdleInhibitor(const ScreenIdleInhibitor&) = delete;
     ScreenIdleInhibitor& operator=(const ScreenIdleInhibitor&) = delete;
@@ -35,6 +37,7 @@ private:
     void Release();
     void AskSession();
 
+    QDBusConnection bus_;
     bool wanted_ = false;
     QPointer<QWidget> window_;
     std::unique_ptr<WaylandGlobals> globals_; // on Wayland, until the manager is looked up

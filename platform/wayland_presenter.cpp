@@ -205,8 +205,16 @@ void WaylandPresenter::Commit() {
                               (part.bottom() + scale) / scale - top);
         }
     }
-    frame_ = wl_surface_frame(surface_);
-    wl_callback_add_listener(frame_, &kFrameListener, this);
+    // A frame callback on every commit costs the client more than the frame itself (the
+    // compositor's answer wakes Qt's reading threads and main loop once more per frame). Asked
+    // for now and then, it still tells whether the surface is being shown: while it is
+    // outstanding (a hidden window, a screen switched off) nothing more is committed.
+    const auto now = std::chrono::steady_clock::now();
+    if (now - lastFrameProbe_ >= kFrameProbeInterval) {
+        frame_ = wl_surface_frame(surface_);
+        wl_callback_add_listener(frame_, &kFrameListener, this);
+        lastFrameProbe_ = now;
+    }
     wl_surface_commit(surface_);
     target->busy = true;
     pending_ = QRegion();

@@ -3,8 +3,9 @@
 // surface of our own placed over the face's area of the main window's surface (a subsurface that
 // takes no input, so taps still reach the window). Each frame's changed bands are copied into a
 // buffer the compositor has released, marked as damage and committed at once; while the
-// compositor hasn't shown the last commit (its frame callback), further changes gather and go
-// with the next one, so no frame waits behind another. Qt's painting path, by comparison, costs
+// compositor hasn't shown a commit that asked for a frame callback (asked every two seconds),
+// further changes gather and go with the next one, so frames don't pile up behind a surface that
+// isn't being shown. Qt's painting path, by comparison, costs
 // the client several times the clock's own drawing.
 
 #include "platform/direct_presenter.h"
@@ -14,6 +15,7 @@
 #include <QSize>
 #include <QWidget>
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -69,7 +71,9 @@ private:
     QPoint position_{-1, -1}; // on the main window's surface, last set
     const QImage* source_ = nullptr;
     QRegion pending_;              // changed since the last commit
-    wl_callback* frame_ = nullptr; // the last commit's frame callback, until it is done
+    wl_callback* frame_ = nullptr; // the last frame callback asked for, until it is done
+    std::chrono::steady_clock::time_point lastFrameProbe_;
+    static constexpr std::chrono::milliseconds kFrameProbeInterval{2000};
 };
 
 } // namespace mv

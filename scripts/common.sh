@@ -7,7 +7,7 @@ MV_PACKAGES=(
   libgps-dev gpsd
   libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  xvfb xdotool imagemagick desktop-file-utils
+  xvfb xdotool imagemagick desktop-file-utils dbus-daemon
   qt6-base-private-dev libwayland-dev wayland-protocols
   weston libweston-10-dev qt6-wayland
   dpkg-dev file lintian appstream man-db systemd

@@ -3,23 +3,32 @@
 // keep-awake cadence.
 #include "app/main_window.h"
 #include "clock/clock_face_widget.h"
+#include "platform/close_request_filter.h"
 #include "platform/device_clock.h"
 #include "platform/keep_awake.h"
 #include "platform/message_box.h"
 #include "platform/open_url.h"
 #include "platform/screen.h"
+#include "platform/screen_idle_inhibitor.h"
 #include "platform/window_commands.h"
 #include "resources/resource_ids.h"
 #include "skin/skin_loader.h"
 #include "test_env.h"
 
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVirtualObject>
 #include <QDeadlineTimer>
+#include <QDialog>
 #include <QMouseEvent>
+#include <QProcess>
 #include <QTimer>
 #include <QUrl>
 #include <gtest/gtest.h>
 #include <memory>
+#include <mutex>
+#include <qpa/qwindowsysteminterface.h>
 
 namespace mv {
 namespace {
@@ -286,6 +295,114 @@ TEST(MainWindowSize, TheFirstWindowHoldsTheDialOfTheScreensDefaultSkin) {
             << window.height();
     }
     OverrideScreenSize(0, 0);
+}
+
+// The window system's close request (the title bar's close button, a compositor's close) comes
+// through to a window that one of the program's modal dialogs blocks, and only then: unblocked,
+// Qt closes the window itself.
+TEST(BlockedCloseRequest, ReachesTheWindowOnlyWhileADialogBlocksIt) {
+    QWidget window;
+    window.show();
+    int handedOver = 0;
+    BlockedCloseRequestFilter filter(&window, [&] { ++handedOver; });
+    const auto requestClose = [&] {
+        QWindowSystemInterface::handleCloseEvent(window.windowHandle());
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents(); // the hand-over is posted
+    };
+
+    QDialog dialog(&window);
+    dialog.setModal(true);
+    dialog.show();
+    requestClose();
+    EXPECT_EQ(handedOver, 1);
+    EXPECT_TRUE(window.isVisible());
+
+    dialog.hide();
+    requestClose();
+    EXPECT_EQ(handedOver, 1);
+    EXPECT_FALSE(window.isVisible());
+}
+
+// The session's screen saver on a bus of the test's own: it answers Inhibit with a cookie and
+// notes what it is asked.
+class FakeScreenSaver : public QDBusVirtualObject {
+public:
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
+        const std::lock_guard lock(mutex);
+        if (message.member() == u"Inhibit") {
+            inhibitArguments = message.arguments();
+            connection.send(message.createReply(QVariant::fromValue(kCookie)));
+            return true;
+        }
+        if (message.member() == u"UnInhibit") {
+            released.push_back(message.arguments().value(0).toUInt());
+            connection.send(message.createReply());
+            return true;
+        }
+        return false;
+    }
+    QString introspect(const QString&) const override { return {}; }
+
+    static constexpr uint32_t kCookie = 4242;
+    std::mutex mutex;
+    QVariantList inhibitArguments;
+    std::vector<uint32_t> released;
+};
+
+bool WaitUntil(const std::function<bool()>& condition) {
+    QDeadlineTimer deadline(5000);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+TEST(ScreenIdleInhibitor, HoldsTheSessionsScreenSaverAndLetsGoWithItsCookie) {
+    QProcess daemon;
+    daemon.start(QStringLiteral("dbus-daemon"),
+                 {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                  QStringLiteral("--print-address=1")});
+    ASSERT_TRUE(daemon.waitForStarted()) << "dbus-daemon is needed (Debian package dbus-daemon)";
+    ASSERT_TRUE(WaitUntil([&] { return daemon.canReadLine(); }));
+    const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
+    QDBusConnection service = QDBusConnection::connectToBus(address, QStringLiteral("saver"));
+    QDBusConnection client = QDBusConnection::connectToBus(address, QStringLiteral("clock"));
+    FakeScreenSaver saver;
+    ASSERT_TRUE(
+        service.registerVirtualObject(QStringLiteral("/org/freedesktop/ScreenSaver"), &saver));
+    QWidget window;
+    {
+        // No screen saver on the bus yet: nothing is held, so the clock keeps reminding.
+        ScreenIdleInhibitor inhibitor(client);
+        inhibitor.Hold(&window, true);
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 200);
+        EXPECT_FALSE(inhibitor.IsHeld());
+    }
+    ASSERT_TRUE(service.registerService(QStringLiteral("org.freedesktop.ScreenSaver")));
+    {
+        ScreenIdleInhibitor inhibitor(client);
+        inhibitor.Hold(&window, true);
+        ASSERT_TRUE(WaitUntil([&] { return inhibitor.IsHeld(); }));
+        {
+            const std::lock_guard lock(saver.mutex);
+            EXPECT_EQ(saver.inhibitArguments, (QVariantList{QStringLiteral("Marovellastrine"),
+                                                            QStringLiteral("Disable auto-off")}));
+        }
+        inhibitor.Hold(&window, false);
+        EXPECT_FALSE(inhibitor.IsHeld());
+        EXPECT_TRUE(WaitUntil([&] {
+            const std::lock_guard lock(saver.mutex);
+            return saver.released == std::vector<uint32_t>{FakeScreenSaver::kCookie};
+        }));
+    }
+    service.unregisterObject(QStringLiteral("/org/freedesktop/ScreenSaver"));
+    QDBusConnection::disconnectFromBus(QStringLiteral("saver"));
+    QDBusConnection::disconnectFromBus(QStringLiteral("clock"));
+    daemon.kill();
+    daemon.waitForFinished();
 }
 
 } // namespace

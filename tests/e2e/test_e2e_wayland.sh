@@ -93,9 +93,10 @@ check "the face in the window is the 480 skin's" matches_face normal "${face_w}x
 # The face's surface is the one with the most commits that carry damage in the period (with the
 # backing store, the window's own surface; with a presenter of its own, the face's subsurface,
 # even when each of its commits comes with one of the window's surface, as a synchronised
-# subsurface needs). Each of its commits
-# must come with a frame callback and damage in buffer coordinates that is a small part of the
-# face and lies in the circle inscribed in the face around its centre, the hands' pivot. A
+# subsurface needs). At least one of its commits in the period asks for a frame callback (the
+# presenter asks every two seconds, to stop while the face isn't shown), and each carries damage in
+# buffer coordinates that is a small part of the face and lies in the circle inscribed in the face
+# around its centre, the hands' pivot. A
 # surface's first commit in the period only opens it: its requests may have begun before.
 frame_seconds=3
 from=$(wc -l <"$work/wayland.log")
@@ -131,7 +132,7 @@ echo "  wl_surface@$surface: $commits commits in $frame_seconds s, $framed with 
      "largest damage $largest of $((face_w * face_h)) pixels, $outside rectangles outside the dial"
 check "the face gets 7 to 13 frames a second ($commits in $frame_seconds s)" \
   test "$commits" -ge $((7 * frame_seconds)) -a "$commits" -le $((13 * frame_seconds))
-check "each frame asks for a frame callback" test "$framed" -eq "$commits"
+check "the compositor is asked for frame callbacks ($framed in $frame_seconds s)" test "$framed" -ge 1
 check "each frame damages less than a sixth of the face" test $((largest * 6)) -lt $((face_w * face_h))
 check "each frame damages only the dial's circle" test "$outside" -eq 0
 
