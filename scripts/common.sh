@@ -8,6 +8,7 @@ MV_PACKAGES=(
   libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xdotool imagemagick desktop-file-utils
+  gcovr
 )
 
 mv_install_missing() {
