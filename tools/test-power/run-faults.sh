@@ -42,7 +42,8 @@ nice -n 15 cmake -S "$tree" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebIn
 
 build_targets() { nice -n 15 cmake --build "$build" -j "$jobs" --target "$@"; }
 run_tests() { # TESTS... ; ctest's exit status
-  local regex="^($(tr ' ' '|' <<<"$*"))\$"
+  local regex
+  regex="^($(tr ' ' '|' <<<"$*"))\$"
   QT_QPA_PLATFORM=offscreen nice -n 15 timeout 900 \
     ctest --test-dir "$build" --output-on-failure --stop-on-failure -R "$regex"
 }
@@ -75,7 +76,7 @@ while IFS=$'\t' read -r -u 3 id file tests; do
     echo "MISSED $id ($((SECONDS - fault_start)) s)"
     failed=$((failed + 1))
   else
-    which=$(grep -oE '^\[  FAILED  \] [A-Za-z0-9_/.]+' "$log/$id.log" | sort -u | cut -c14- | tr '\n' ' ')
+    which=$(grep -oE '^\[  FAILED  \] [A-Za-z0-9_/]+\.[A-Za-z0-9_/]+' "$log/$id.log" | sort -u | cut -c14- | tr '\n' ' ')
     [ -n "$which" ] || which=$(grep -oE '[0-9]+ - [a-z0-9_]+ \((Failed|Timeout|Subprocess[^)]*)\)' "$log/$id.log" | tr '\n' ' ')
     echo "CAUGHT $id ($((SECONDS - fault_start)) s): $which"
     caught=$((caught + 1))
