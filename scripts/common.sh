@@ -11,6 +11,7 @@ MV_PACKAGES=(
   qt6-base-private-dev libwayland-dev wayland-protocols
   weston libweston-10-dev qt6-wayland
   dpkg-dev file lintian appstream man-db systemd
+  gcovr
 )
 
 mv_install_missing() {
