@@ -58,3 +58,16 @@ start_weston() {
   weston_ready() { test -S "$XDG_RUNTIME_DIR/compositor-control" && test -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY"; }
   wait_for 10 weston_ready || { cat "$work/weston.log"; return 1; }
 }
+
+# check_ends_with_zero PID: the process ends within 5 s (a zombie counts: the test is its parent)
+# and its exit status is 0.
+check_ends_with_zero() {
+  local pid=$1 status
+  ended() { ! kill -0 "$pid" 2>/dev/null || grep -q '^State:.*Z' "/proc/$pid/status"; }
+  if wait_for 5 ended; then
+    wait "$pid"; status=$?
+    check "a close request ends the program with exit 0 (it did with $status)" test $status -eq 0
+  else
+    fail "a close request ends the program"
+  fi
+}

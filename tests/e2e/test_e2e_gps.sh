@@ -178,13 +178,7 @@ check "the machine's clock is untouched (moved $((offset_after - offset_before))
 
 # --- the close request ---------------------------------------------------------------------------
 "$probe" close "$window"
-clock_ended() { ! kill -0 "$clock" 2>/dev/null || grep -q '^State:.*Z' "/proc/$clock/status"; }
-if wait_for 5 clock_ended; then
-  wait "$clock"; status=$?
-  check "a close request ends the program with exit 0 (it did with $status)" test $status -eq 0
-else
-  fail "a close request ends the program"
-fi
+check_ends_with_zero "$clock"
 
 if [ $failures -ne 0 ]; then
   diagnostics

@@ -173,13 +173,7 @@ open_menu
 preferences_open() { toplevel Preferences >/dev/null; }
 check "Preferences opens from the menu" wait_for 3 preferences_open
 "$ctl" close "$title"
-clock_ended() { ! kill -0 "$clock" 2>/dev/null || grep -q '^State:.*Z' "/proc/$clock/status"; }
-if wait_for 5 clock_ended; then
-  wait "$clock"; status=$?
-  check "a close request ends the program with exit 0 (it did with $status)" test $status -eq 0
-else
-  fail "a close request ends the program"
-fi
+check_ends_with_zero "$clock"
 
 if [ $failures -ne 0 ]; then
   echo "--- program output"; cat "$work/clock.log"
