@@ -2,7 +2,6 @@
 
 #include <QGuiApplication>
 #include <QWindow>
-#include <cstring>
 #include <qpa/qplatformnativeinterface.h>
 #include <wayland-client.h>
 

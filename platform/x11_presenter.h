@@ -24,7 +24,6 @@ public:
     // the window's pixel format isn't 32 bits per pixel in the machine's byte order; the caller
     // then keeps painting through Qt.
     bool Open(uintptr_t windowId);
-    bool IsOpen() const { return connection_ != nullptr; }
 
     // Copies `region` (device pixels) of `source` to the same place of the window, in one go.
     void Present(const QImage& source, const QRegion& region) override;
