@@ -1,7 +1,7 @@
 #include "app/about_dialog.h"
 
-#include "app/dialog_controls.h"
-#include "app/shell_dialog.h"
+#include "ui/dialog_controls.h"
+#include "ui/shell_dialog.h"
 #include "platform/message_box.h"
 #include "platform/window_commands.h"
 #include "resources/program_icon.h"

@@ -2,7 +2,7 @@
 // The About box: the program's name, version, author and the link to its web page.
 
 #include "app/app_state.h"
-#include "app/dialog_units.h"
+#include "ui/dialog_units.h"
 
 #include <memory>
 

@@ -4,7 +4,7 @@
 #include "app/preferences_dialog.h"
 #include "app/prune_default_skins.h"
 #include "app/settings.h"
-#include "app/shell_dialog.h"
+#include "ui/shell_dialog.h"
 #include "app/unsaved_settings.h"
 #include "clock/clock_face_widget.h"
 #include "clock/display_time.h"

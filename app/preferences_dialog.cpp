@@ -1,8 +1,8 @@
 #include "app/preferences_dialog.h"
 
-#include "app/dialog_controls.h"
-#include "app/dialog_units.h"
-#include "app/shell_dialog.h"
+#include "ui/dialog_controls.h"
+#include "ui/dialog_units.h"
+#include "ui/shell_dialog.h"
 #include "app/unsaved_settings.h"
 #include "clock/display_time.h"
 #include "clock/frame.h"

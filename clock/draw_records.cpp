@@ -46,11 +46,4 @@ void SetPivot(HandRenderer& renderer, int32_t pivotX, int32_t pivotY) {
                          pivotX + renderer.shadowReach, pivotY + renderer.shadowReach};
 }
 
-int32_t ScreenDpi(DpiAxis axis) {
-    // Read once per process: a later change of the screen's resolution is not seen.
-    static const int32_t horizontal = ReadScreenDpiX();
-    static const int32_t vertical = ReadScreenDpiY();
-    return axis == DpiAxis::Horizontal ? horizontal : vertical;
-}
-
 } // namespace mv

@@ -72,15 +72,4 @@ void ReleaseHandRenderer(HandRenderer& renderer);
 // Moves the pivot and the working square that holds every hand and shadow.
 void SetPivot(HandRenderer& renderer, int32_t pivotX, int32_t pivotY);
 
-enum class DpiAxis { Horizontal, Vertical };
-
-// The screen's logical dots per inch (times the device pixel ratio), read once and kept;
-// -1 when no screen can be asked.
-int32_t ScreenDpi(DpiAxis axis);
-
-// Scales a length given for 96 dots per inch: (n x dpi + 48) / 96.
-inline int32_t ScaleForDpi(int32_t n, DpiAxis axis) {
-    return (n * ScreenDpi(axis) + 48) / 96;
-}
-
 } // namespace mv

@@ -1,5 +1,7 @@
 #include "clock/hand_geometry.h"
 
+#include "platform/screen.h"
+
 #include <algorithm>
 #include <cmath>
 

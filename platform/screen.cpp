@@ -77,4 +77,11 @@ bool WindowSystemPlacesWindows() {
     return QGuiApplication::platformName().startsWith(u"wayland");
 }
 
+int32_t ScreenDpi(DpiAxis axis) {
+    // Read once per process: a later change of the screen's resolution is not seen.
+    static const int32_t horizontal = ReadScreenDpiX();
+    static const int32_t vertical = ReadScreenDpiY();
+    return axis == DpiAxis::Horizontal ? horizontal : vertical;
+}
+
 } // namespace mv

@@ -32,4 +32,15 @@ bool WindowSystemPlacesWindows();
 // Lets a tool or a test decide the screen size (for the size class of the default skin).
 void OverrideScreenSize(int32_t width, int32_t height);
 
+enum class DpiAxis { Horizontal, Vertical };
+
+// The screen's logical dots per inch (times the device pixel ratio), read once and kept;
+// -1 when no screen can be asked.
+int32_t ScreenDpi(DpiAxis axis);
+
+// Scales a length given for 96 dots per inch: (n x dpi + 48) / 96.
+inline int32_t ScaleForDpi(int32_t n, DpiAxis axis) {
+    return (n * ScreenDpi(axis) + 48) / 96;
+}
+
 } // namespace mv

@@ -1,4 +1,5 @@
 // The hand renderer's per-skin resources: brushes, reaches and the 16-bit surfaces.
+#include "platform/screen.h"
 #include "skin/skin_loader.h"
 
 #include <algorithm>

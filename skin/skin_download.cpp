@@ -1,6 +1,6 @@
 #include "skin/skin_download.h"
 
-#include "app/shell_dialog.h"
+#include "ui/shell_dialog.h"
 #include "platform/device_model.h"
 #include "platform/message_box.h"
 #include "platform/os_build.h"

@@ -1,8 +1,8 @@
 #include "skin/skin_picker.h"
 
-#include "app/dialog_controls.h"
-#include "app/dialog_units.h"
-#include "app/shell_dialog.h"
+#include "ui/dialog_controls.h"
+#include "ui/dialog_units.h"
+#include "ui/shell_dialog.h"
 #include "platform/file_icons.h"
 #include "platform/message_box.h"
 #include "platform/store.h"

@@ -2,7 +2,7 @@
 // Answers the modal skin picker in tests: each time a picker opens, the next action runs on it
 // from inside its own event loop; a picker with no action left, or an empty one, is cancelled.
 
-#include "app/dialog_controls.h"
+#include "ui/dialog_controls.h"
 #include "platform/message_box.h"
 #include "platform/window_commands.h"
 #include "resources/resource_ids.h"

@@ -3,6 +3,7 @@
 #include "clock/frame.h"
 #include "picker_driver.h"
 #include "platform/message_box.h"
+#include "platform/screen.h"
 #include "skin/change_skin.h"
 #include "skin_load_fixture.h"
 

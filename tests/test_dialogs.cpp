@@ -2,9 +2,9 @@
 // effect, the About box's layout at two resolutions, the title band's pixels, and the addresses
 // that help and the link open.
 #include "app/about_dialog.h"
-#include "app/dialog_controls.h"
+#include "ui/dialog_controls.h"
 #include "app/preferences_dialog.h"
-#include "app/shell_dialog.h"
+#include "ui/shell_dialog.h"
 #include "clock/frame.h"
 #include "platform/message_box.h"
 #include "platform/open_url.h"

@@ -3,6 +3,8 @@
 // soft-key bars from their resource numbers, the full-screen dialog set-up, the title band, the
 // owner kept enabled, help topics and web addresses.
 
+#include "platform/screen.h"
+
 #include <QDialog>
 #include <QString>
 #include <QStringView>

@@ -1,6 +1,6 @@
-#include "app/dialog_units.h"
+#include "ui/dialog_units.h"
 
-#include "clock/draw_records.h"
+#include "platform/screen.h"
 
 #include <QFont>
 #include <QWidget>

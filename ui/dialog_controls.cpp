@@ -1,4 +1,4 @@
-#include "app/dialog_controls.h"
+#include "ui/dialog_controls.h"
 
 namespace mv {
 

@@ -1,12 +1,11 @@
-#include "app/shell_dialog.h"
+#include "ui/shell_dialog.h"
 
-#include "app/dialog_units.h"
-#include "app/settings.h"
 #include "platform/folders.h"
 #include "platform/message_box.h"
 #include "platform/open_url.h"
 #include "platform/window_commands.h"
 #include "resources/program_resources.h"
+#include "ui/dialog_units.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -102,10 +101,8 @@ void KeepOwnerEnabled(QWidget* dialog) {
 }
 
 void ShowHelp(QStringView topic) {
-    QString path = InstalledDataFolder() + QStringLiteral("help");
-    AppendSeparator(path);
-    path += QStringLiteral("Marovellastrine.htm");
-    QUrl url = QUrl::fromLocalFile(path);
+    QUrl url =
+        QUrl::fromLocalFile(InstalledDataFolder() + QStringLiteral("help/Marovellastrine.htm"));
     url.setFragment(topic.toString());
     OpenExternalUrl(url);
 }
