@@ -4,7 +4,7 @@
 # Wayland client of a headless weston; and the program's resident memory at the end.
 #
 #   bench/measure-cpu.sh [--seconds N] [--smooth-motion on|off] [--program PATH] [--xclock]
-#                        [--size WxH] [--wayland]
+#                        [--size WxH] [--wayland] [--switches] [--instructions]
 #
 # The clock runs with smooth hand shapes and shadow on, smooth motion as asked, in a fresh home:
 # by default in its 480 x 640 window with the 480 default skin on a 640 x 800 screen; with
@@ -14,6 +14,8 @@
 # compositor-control module of the end-to-end tests (built with libweston-10-dev), whose tap puts
 # the clock in full screen for --size; the compositor's CPU is weston's own, not its helper
 # clients' (the shell's background and the on-screen keyboard, idle here).
+# --switches also prints, per thread of the program, how often it gave up the CPU (woke up again)
+# and was pre-empted over the same window: the cost that isn't in the instructions.
 # Needs a build (./run.sh or ./test.sh made build/bin/marovellastrine); --program measures
 # another build's program instead, to compare two builds.
 set -euo pipefail
@@ -25,6 +27,8 @@ subject=clock
 program=build/bin/marovellastrine
 size=
 wayland=false
+switches=false
+instructions=false
 while [ $# -gt 0 ]; do
   case $1 in
     --seconds) seconds=$2; shift 2 ;;
@@ -33,7 +37,9 @@ while [ $# -gt 0 ]; do
     --xclock) subject=xclock; shift ;;
     --size) size=$2; shift 2 ;;
     --wayland) wayland=true; shift ;;
-    *) echo "usage: $0 [--seconds N] [--smooth-motion on|off] [--program PATH] [--xclock] [--size WxH] [--wayland]" >&2
+    --switches) switches=true; shift ;;
+    --instructions) instructions=true; shift ;;
+    *) echo "usage: $0 [--seconds N] [--smooth-motion on|off] [--program PATH] [--xclock] [--size WxH] [--wayland] [--switches] [--instructions]" >&2
        exit 2 ;;
   esac
 done
@@ -89,14 +95,21 @@ Shadow = dword:0x0000000${MV_SHADOW:-1}
 Smooth = dword:0x0000000$(flag "$smooth")
 STORE
 
+wrapper=()
+if $instructions; then
+  [ $subject = clock ] || { echo "error: --instructions measures the clock only" >&2; exit 2; }
+  command -v callgrind_control >/dev/null || { echo "error: valgrind is not installed" >&2; exit 1; }
+  wrapper=(valgrind --tool=callgrind --instr-atstart=no --callgrind-out-file="$work/callgrind.out")
+fi
 if [ $subject = clock ]; then
   env HOME="$work" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" "${display_env[@]}" \
-    "$program" >"$work/out.log" 2>&1 &
+    "${wrapper[@]}" "$program" >"$work/out.log" 2>&1 &
 else
   DISPLAY=$display xclock -analog -render -update 0.1 -geometry 480x480+0+0 >"$work/out.log" 2>&1 &
 fi
 subject_pid=$!; pids+=("$subject_pid")
-sleep 5 # start-up and first frames are not part of the steady cost
+# Start-up and the first frames are not part of the steady cost (slower under callgrind).
+if $instructions; then sleep 20; else sleep 5; fi
 if [ -n "$size" ] && $wayland; then
   # A tap switches the clock to full screen.
   window=$("$control" list | awk -F'\t' '$1 == "TEV:: Marovellastrine" { print $2 }')
@@ -120,9 +133,30 @@ fi
 # the 10 ms ticks of /proc/PID/stat).
 cpu_ns() { cat /proc/"$1"/task/*/schedstat | awk '{ sum += $1 } END { printf "%d", sum }'; }
 kill -0 "$subject_pid" 2>/dev/null || { echo "error: the $subject did not start:" >&2; cat "$work/out.log" >&2; exit 1; }
+# Per thread: its name and its voluntary and involuntary context switches so far.
+switch_counts() {
+  local task
+  for task in /proc/"$1"/task/*; do
+    printf '%s %s %s\n' "${task##*/}" "$(tr ' ' _ <"$task/comm")" \
+      "$(awk '/^voluntary_ctxt/ { v = $2 } /^nonvoluntary_ctxt/ { n = $2 } END { print v, n }' "$task/status")"
+  done | sort
+}
+$switches && switch_counts "$subject_pid" >"$work/switches.before"
+if $instructions; then
+  callgrind_control --instr=on "$subject_pid" >/dev/null 2>&1
+  sleep "$seconds"
+  callgrind_control --dump "$subject_pid" >/dev/null 2>&1
+  total=$(awk '/^(summary|totals):/ { print $2; exit }' "$work"/callgrind.out.*)
+  label="clock (smooth motion $smooth)"
+  [ -n "$size" ] && label="$label on $size full screen"
+  $wayland && label="$label under weston"
+  echo "$label over $seconds s: $total instructions executed by the program"
+  exit 0
+fi
 start_subject=$(cpu_ns "$subject_pid"); start_server=$(cpu_ns "$server")
 sleep "$seconds"
 end_subject=$(cpu_ns "$subject_pid"); end_server=$(cpu_ns "$server")
+$switches && switch_counts "$subject_pid" >"$work/switches.after"
 rss_kib=$(awk '/^VmRSS:/ { print $2 }' /proc/"$subject_pid"/status)
 
 awk -v s=$((end_subject - start_subject)) -v x=$((end_server - start_server)) -v hz=1000000000 \
@@ -135,3 +169,7 @@ awk -v s=$((end_subject - start_subject)) -v x=$((end_server - start_server)) -v
          "program resident %.1f MiB\n", label, t, 100 * s / hz / t,
          wayland == "true" ? "compositor" : "X server", 100 * x / hz / t, 100 * (s + x) / hz / t,
          rss / 1024 }'
+if $switches; then
+  join "$work/switches.before" "$work/switches.after" | awk -v t="$seconds" '{
+    printf "  thread %-16s woke %6d times, pre-empted %5d times over %d s\n", $2, $6 - $3, $7 - $4, t }'
+fi
