@@ -3,7 +3,7 @@
 # (640 x 800 output, the 480 size class), with smooth motion on, on a fresh home, driven through
 # the compositor-control module (taps, keys, close requests, the list of toplevels). Checks the
 # face against the skin tool's render, the partial frames the program commits (read from its
-# WAYLAND_DEBUG=client log), full screen by a tap and by the menu, and a close request with
+# WAYLAND_DEBUG=client log), full screen by a tap, and a close request with
 # Preferences open. The program runs without CAP_SYS_TIME and without a system bus.
 #
 #   tests/e2e/test_e2e_wayland.sh BUILD_DIR CONTROL_MODULE CONTROL_CLIENT
@@ -136,7 +136,7 @@ check "the compositor is asked for frame callbacks ($framed in $frame_seconds s)
 check "each frame damages less than a sixth of the face" test $((largest * 6)) -lt $((face_w * face_h))
 check "each frame damages only the dial's circle" test "$outside" -eq 0
 
-# --- c. full screen by a tap and by the menu, and back ----------------------------------------
+# --- c. full screen by a tap, and back ---------------------------------------------------------
 full="0,0 ${screen_w}x$screen_h fullscreen"
 tap() { "$ctl" click "$1" "$2"; }
 # The first tap is a touch, the others pointer clicks.
@@ -148,9 +148,8 @@ check "the face fills the output" matches_face full-screen "${screen_w}x$screen_
 tap 100 100
 check "a second tap switches back ($normal)" is_back "$normal"
 
-# The "Menu" soft key is the right half of the bar along the window's bottom; Full Screen is the
-# menu's first item. The window is found anew, so a window that came back at another size gets
-# its own checks.
+# The "Menu" soft key is the right half of the bar along the window's bottom. The window is found
+# anew, so a window that came back at another size gets its own checks.
 open_menu() {
   local position size
   sleep 0.5
@@ -159,12 +158,6 @@ open_menu() {
   sleep 0.5
 }
 key_down=108 key_enter=28
-open_menu
-"$ctl" key $key_down && "$ctl" key $key_enter
-check "the menu's Full Screen switches to full screen" wait_for 3 window_is "$full"
-sleep 0.5
-tap 100 100
-check "a tap switches back from it" is_back "$normal"
 
 # --- d. the close request, with Preferences open -----------------------------------------------
 # Preferences is the menu's third item that can be chosen ("Synchronize" is greyed).
