@@ -33,12 +33,8 @@ Smooth = dword:0x00000001
 STORE
 # Client-side window decorations are off: what is tested is the clock's own surface, whose
 # top-left corner is then the window's position in the list of toplevels.
-env HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" \
-    XDG_CACHE_HOME="$home/.cache" QT_QPA_PLATFORM=wayland QT_WAYLAND_DISABLE_WINDOWDECORATION=1 \
-    WAYLAND_DEBUG=client DBUS_SESSION_BUS_ADDRESS=disabled: \
-    DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent ASAN_OPTIONS=detect_leaks=0 \
-    setpriv --inh-caps -sys_time --ambient-caps -sys_time --bounding-set -sys_time \
-    "$build/bin/marovellastrine" >"$work/clock.log" 2>"$work/wayland.log" &
+run_isolated "$home" "$XDG_RUNTIME_DIR" "$build/bin/marovellastrine" QT_QPA_PLATFORM=wayland \
+  QT_WAYLAND_DISABLE_WINDOWDECORATION=1 WAYLAND_DEBUG=client >"$work/clock.log" 2>"$work/wayland.log" &
 clock=$!; pids+=("$clock")
 
 # toplevel TITLE: "X,Y WxH normal|fullscreen" of the toplevel with that title, false without one.
@@ -65,14 +61,8 @@ shot() {
 # matches_face NAME WxH+X+Y: that part of the shot against the skin tool's render of the 480
 # default skin at its size and the current time (the second hand may have moved on a little).
 matches_face() {
-  local area=$2 reference=$work/$1-reference.png error
-  convert "$work/$1.png" -crop "$area" +repage "$work/$1-face.png"
-  QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 "$build/bin/marovellastrine-skin" render \
-    "$skin" --size "${area%%+*}" --time "$(date +%H:%M:%S)" --smooth-shapes --shadow --dpi 96 \
-    --out "$reference" >/dev/null 2>&1 || { echo "  no render of ${area%%+*}"; return 1; }
-  error=$(compare -metric RMSE "$work/$1-face.png" "$reference" null: 2>&1 | sed -n 's/.*(\(.*\)).*/\1/p')
-  echo "  $1: RMSE against the face $error"
-  awk -v e="$error" 'BEGIN { exit !(e != "" && e < 0.08) }'
+  convert "$work/$1.png" -crop "$2" +repage "$work/$1-face.png" &&
+    matches_render "$work/$1-face.png" "$build/bin/marovellastrine-skin" "$skin" 96
 }
 # The face is the window above the soft-key bar. The default skins' backgrounds are dark and the
 # bar is light: the face ends at the lowest dark row of the window's left column.
