@@ -69,13 +69,13 @@ protected:
         if (command == nullptr)
             return ShellDialog::event(event);
         switch (command->command()) {
-        case kDoneCommand:
+        case kDoneCommand: {
+            const PreferenceChanges changes = ApplyPreferences(settings_, this);
             if (apply_)
-                apply_(ApplyPreferences(settings_, this), this);
-            else
-                ApplyPreferences(settings_, this);
+                apply_(changes, this);
             done(int(DialogResult::Ok));
             return true;
+        }
         case kCancelCommand:
             done(int(DialogResult::Cancel));
             return true;
