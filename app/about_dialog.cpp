@@ -1,12 +1,12 @@
 #include "app/about_dialog.h"
 
-#include "ui/dialog_controls.h"
-#include "ui/shell_dialog.h"
 #include "platform/message_box.h"
 #include "platform/window_commands.h"
 #include "resources/program_icon.h"
 #include "resources/program_resources.h"
 #include "resources/resource_ids.h"
+#include "ui/dialog_controls.h"
+#include "ui/shell_dialog.h"
 
 #include <QCloseEvent>
 #include <QDialog>
@@ -80,7 +80,7 @@ QLabel* AddLabel(QWidget* client, QWidget* dialog, int controlId, const QRect& r
 
 class AboutDialog final : public ShellDialog {
 public:
-    AboutDialog(AppState& state, QWidget* owner, DialogDpi dpi)
+    AboutDialog(QWidget* owner, DialogDpi dpi, const QFont& boldFont)
         : ShellDialog(owner, u"dialog_about", TitleBand::None), dpi_(dpi),
           client_(new QWidget(this)) { // client owned by the dialog
         setWindowTitle(QStringLiteral("About"));
@@ -90,7 +90,7 @@ public:
         layout->setSpacing(0);
         layout->addWidget(client_, 1);
 
-        AddControls(state.boldFont ? *state.boldFont : MakeBoldFont(dpi));
+        AddControls(boldFont);
         InitShellDialog(this, IDR_EMPTY_BAR); // closed with Done; the empty bar shows nothing
         LayoutAboutBox(this, dpi_);
         client_->installEventFilter(this);
@@ -102,9 +102,11 @@ protected:
         if (command == nullptr)
             return ShellDialog::event(event);
         switch (command->command()) {
-        case IDOK:
-        case IDCANCEL:
-            done(command->command());
+        case kDoneCommand:
+            done(int(DialogResult::Ok));
+            return true;
+        case kCancelCommand:
+            done(int(DialogResult::Cancel));
             return true;
         case IDC_ABOUT_LINK:
             OpenUrl(QString::fromUtf16(kAboutLinkTarget));
@@ -172,13 +174,13 @@ private:
 
 } // namespace
 
-int RunAboutDialog(AppState& state, QWidget* owner) {
-    const std::unique_ptr<QDialog> dialog = MakeAboutDialog(state, owner, WidgetDpi(owner));
-    return dialog->exec();
+DialogResult RunAboutDialog(QWidget* owner, const QFont& boldFont) {
+    const std::unique_ptr<QDialog> dialog = MakeAboutDialog(owner, WidgetDpi(owner), boldFont);
+    return ToDialogResult(dialog->exec());
 }
 
-std::unique_ptr<QDialog> MakeAboutDialog(AppState& state, QWidget* owner, DialogDpi dpi) {
-    return std::make_unique<AboutDialog>(state, owner, dpi);
+std::unique_ptr<QDialog> MakeAboutDialog(QWidget* owner, DialogDpi dpi, const QFont& boldFont) {
+    return std::make_unique<AboutDialog>(owner, dpi, boldFont);
 }
 
 void LayoutAboutBox(QWidget* dialog, DialogDpi dpi) {

@@ -11,8 +11,6 @@
 #include "platform/window_timers.h"
 #include "skin/skin.h"
 
-#include <QFont>
-#include <QRect>
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -26,6 +24,8 @@ class QWidget;
 namespace mv {
 
 struct AppState {
+    // The program's options. The face and the skin loader read them here; the start-up and the
+    // main window hand them to the shell's functions as a Settings argument.
     Settings settings;
     Skin skin;
     HandRenderer handRenderer;
@@ -43,18 +43,10 @@ struct AppState {
     QObject* mainWindow = nullptr; // not owned; receives the timers and the private messages
     WindowTimers windowTimers;
 
-    // The main window's shell state. The bars and the label belong to the window (Qt children).
-    std::optional<QFont> boldFont;    // made by the main window, used by About
+    // The main window's widgets that gps/ shows and hides; the window owns them and sets these.
     QWidget* connectBar = nullptr;    // "Connect" | "Menu"
     QWidget* disconnectBar = nullptr; // "Disconnect" | "Menu"
     QWidget* syncLabel = nullptr;     // "Synchronizing time...", shown while a sync runs
-    bool fullScreen = false;
-    QRect normalArea;            // the main window's geometry outside full screen, kept while in it
-    bool penDown = false;        // a press was seen in the main window since the last release
-    uint32_t activationTick = 0; // tick count at the last activation; 0 after each tap
-    int32_t keepAwakeCount = 0;  // clock ticks modulo 16
-
-    bool unsavedSettingsReported = false; // the user was told that the settings weren't saved
 
     // The skin picker: hidden entries listed too, and where the chosen path goes while it runs.
     int32_t viewAll = 0;

@@ -3,9 +3,6 @@
 #include "app/about_dialog.h"
 #include "app/preferences_dialog.h"
 #include "app/prune_default_skins.h"
-#include "app/settings.h"
-#include "ui/shell_dialog.h"
-#include "app/unsaved_settings.h"
 #include "clock/clock_face_widget.h"
 #include "clock/display_time.h"
 #include "clock/frame.h"
@@ -22,6 +19,7 @@
 #include "resources/resource_ids.h"
 #include "skin/change_skin.h"
 #include "skin/skin_loader.h"
+#include "ui/shell_dialog.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -67,8 +65,11 @@ QFont MakeBoldFont() {
 
 } // namespace
 
-MainWindow::MainWindow(AppState& state)
-    : state_(state), face_(new ClockFaceWidget(state, this)) { // the face is owned by the window
+MainWindow::MainWindow(AppState& state, Settings& settings, UnsavedSettingsReport& unsavedReport)
+    : state_(state), settings_(settings), unsavedReport_(unsavedReport),
+      face_(new ClockFaceWidget(state, this)), // the face is owned by the window
+      // Over the face's top-left corner and outside the layout; made after the face, so above it.
+      syncLabel_(new QLabel(QStringLiteral("Synchronizing time..."), this)) {
     setWindowTitle(QString::fromUtf16(kProgramTitle));
     auto* layout = new QVBoxLayout(this); // owned by the window
     layout->setContentsMargins(0, 0, 0, 0);
@@ -76,14 +77,11 @@ MainWindow::MainWindow(AppState& state)
     layout->addWidget(face_, 1); // the face takes all the room the soft-key bar leaves
     state_.windowPaint.widget = face_;
 
-    // Over the face's top-left corner and outside the layout; made after the face, so above it.
-    auto* syncLabel =
-        new QLabel(QStringLiteral("Synchronizing time..."), this); // owned by the window
-    syncLabel->setAutoFillBackground(true);
-    syncLabel->adjustSize();
-    syncLabel->move(0, 0);
-    syncLabel->hide();
-    state_.syncLabel = syncLabel;
+    syncLabel_->setAutoFillBackground(true);
+    syncLabel_->adjustSize();
+    syncLabel_->move(0, 0);
+    syncLabel_->hide();
+    state_.syncLabel = syncLabel_;
     state_.syncCommandChanged = [this] { UpdateSyncMenuItem(state_); };
 
     closeFilter_ =
@@ -126,9 +124,9 @@ bool MainWindow::event(QEvent* event) {
 
 bool MainWindow::HandleCommand(int command, int notification) {
     switch (command) {
-    case IDOK:
-        if (state_.fullScreen)
-            SetFullScreen(state_, false);
+    case kDoneCommand:
+        if (fullScreen_)
+            SetFullScreen(false);
         else
             done(0);
         return true;
@@ -136,22 +134,29 @@ bool MainWindow::HandleCommand(int command, int notification) {
         ShowHelp(u"dialog_main");
         return true;
     case IDM_ABOUT:
-        RunModal([this] { RunAboutDialog(state_, this); });
+        RunModal([this] { RunAboutDialog(this, boldFont_); });
         return true;
     case IDM_PREFERENCES:
-        RunModal([this] { RunPreferencesDialog(state_, this); });
+        RunModal([this] {
+            RunPreferencesDialog(settings_, this,
+                                 [this](const PreferenceChanges& changes, QWidget* dialog) {
+                                     PutPreferencesIntoEffect(state_, changes, dialog);
+                                 });
+            // Once the dialog is gone, whatever saved the options.
+            unsavedReport_.ReportUnsavedSettings(this);
+        });
         return true;
     case IDM_LOAD_SKIN:
         RunModal([this] {
             ChangeSkin(state_, this, false);
-            ReportUnsavedSettings(state_, this);
+            unsavedReport_.ReportUnsavedSettings(this);
         });
         return true;
     case IDM_GPS_SETTINGS:
         OpenGpsSettingsPage(this);
         return true;
     case IDM_FULL_SCREEN:
-        SetFullScreen(state_, true);
+        SetFullScreen(true);
         return true;
     case IDM_SYNCHRONIZE:
         StartSync(state_);
@@ -193,9 +198,9 @@ void MainWindow::RunModal(const std::function<void()>& dialog) {
 }
 
 void MainWindow::HandleActivation(bool active) {
-    if (active && state_.fullScreen && !programWindowWasFocused_)
-        SetFullScreen(state_, false);
-    state_.activationTick = ReadTickCount();
+    if (active && fullScreen_ && !programWindowWasFocused_)
+        SetFullScreen(false);
+    activationTick_ = ReadTickCount();
 }
 
 void MainWindow::timerEvent(QTimerEvent* event) {
@@ -206,9 +211,9 @@ void MainWindow::timerEvent(QTimerEvent* event) {
         break;
     case TIMER_CLOCK:
         // Where the compositor or the session keeps the screen on, it needs no reminders.
-        screenInhibitor_.Hold(this, state_.settings.NoOff != 0);
+        screenInhibitor_.Hold(this, settings_.NoOff != 0);
         if (!screenInhibitor_.IsHeld())
-            KeepAwake(state_);
+            KeepAwake(settings_, keepAwakeCount_);
         DrawPartialFrame(state_);
         break;
     case TIMER_SYNC:
@@ -224,7 +229,7 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
     case Qt::Key_Escape:
     case Qt::Key_Back:
-        PostCommand(this, IDOK);
+        PostCommand(this, kDoneCommand);
         return;
     case Qt::Key_F1:
     case Qt::Key_Help:
@@ -238,16 +243,16 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
 
 void MainWindow::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton)
-        state_.penDown = true;
+        penDown_ = true;
     QDialog::mousePressEvent(event);
 }
 
 void MainWindow::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
-        if (state_.penDown && TicksSince(state_.activationTick, ReadTickCount()) > kTapGuardMs)
-            SetFullScreen(state_, !state_.fullScreen);
-        state_.activationTick = 0;
-        state_.penDown = false;
+        if (penDown_ && TicksSince(activationTick_, ReadTickCount()) > kTapGuardMs)
+            SetFullScreen(!fullScreen_);
+        activationTick_ = 0;
+        penDown_ = false;
     }
     QDialog::mouseReleaseEvent(event);
 }
@@ -258,38 +263,40 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 void MainWindow::EndByCloseRequest() {
-    CloseSiblingWindows(state_);
-    done(IDCLOSED);
+    CloseSiblingWindows(this);
+    done(int(DialogResult::Closed));
 }
 
-bool InitMainWindow(AppState& state, MainWindow& window) {
-    window.resize(InitialWindowSize());
-    state.connectBar = CreateSoftKeyBar(&window, IDR_CONNECT_BAR);
-    if (state.connectBar == nullptr)
+bool MainWindow::InitMainWindow() {
+    resize(InitialWindowSize());
+    connectBar_ = CreateSoftKeyBar(this, IDR_CONNECT_BAR);
+    if (connectBar_ == nullptr)
         return false;
-    state.disconnectBar = CreateSoftKeyBar(&window, IDR_DISCONNECT_BAR);
-    if (state.disconnectBar == nullptr)
+    disconnectBar_ = CreateSoftKeyBar(this, IDR_DISCONNECT_BAR);
+    if (disconnectBar_ == nullptr)
         return false;
-    state.disconnectBar->hide(); // the GPS reader starts disconnected
-    UpdateSyncMenuItem(state);
-    state.boldFont = MakeBoldFont();
+    disconnectBar_->hide(); // the GPS reader starts disconnected
+    state_.connectBar = connectBar_;
+    state_.disconnectBar = disconnectBar_;
+    UpdateSyncMenuItem(state_);
+    boldFont_ = MakeBoldFont();
 
-    window.Face()->UseDirectPresentation();
-    state.mainWindow = &window; // size changes from here on build the back buffer
-    StartWindowTimer(state.windowTimers, &window, TIMER_STARTUP, kStartupDelayMs);
-    RestartClockTimer(state);
-    ComputeDisplayTime(state);
+    face_->UseDirectPresentation();
+    state_.mainWindow = this; // size changes from here on build the back buffer
+    StartWindowTimer(state_.windowTimers, this, TIMER_STARTUP, kStartupDelayMs);
+    RestartClockTimer(state_);
+    ComputeDisplayTime(state_);
     // To the front once the window is on screen.
-    QTimer::singleShot(0, &window, [&window] {
-        window.raise();
-        window.activateWindow();
+    QTimer::singleShot(0, this, [this] {
+        raise();
+        activateWindow();
     });
     return true;
 }
 
-int RunMainWindow(AppState& state) {
-    MainWindow window(state);
-    if (!InitMainWindow(state, window))
+int RunMainWindow(AppState& state, Settings& settings, UnsavedSettingsReport& unsavedReport) {
+    MainWindow window(state, settings, unsavedReport);
+    if (!window.InitMainWindow())
         return -1;
     return window.exec();
 }
@@ -297,48 +304,50 @@ int RunMainWindow(AppState& state) {
 // Full screen is asked of the window manager and also done by hand, so that a kiosk without a
 // window manager gets it too: the window covers the whole screen, and goes back to the area it
 // had before.
-void SetFullScreen(AppState& state, bool on) {
-    if (on == state.fullScreen)
+void MainWindow::SetFullScreen(bool on) {
+    if (on == fullScreen_)
         return;
-    auto* window = qobject_cast<QWidget*>(state.mainWindow);
     // A compositor sizes a full-screen window itself, and gives the normal size back after it.
     const bool byHand = !WindowSystemPlacesWindows();
     if (on) {
-        if (window != nullptr) {
-            state.normalArea = window->geometry();
-            window->showFullScreen();
-            const QScreen* screen = window->screen();
-            if (byHand && screen != nullptr)
-                window->setGeometry(screen->geometry());
-        }
-        for (QWidget* bar : {state.connectBar, state.disconnectBar}) {
+        normalArea_ = geometry();
+        showFullScreen();
+        if (byHand && screen() != nullptr)
+            setGeometry(screen()->geometry());
+        for (QWidget* bar : {connectBar_, disconnectBar_}) {
             if (bar != nullptr)
                 bar->hide();
         }
     } else {
-        if (QWidget* bar = state.gpsConnected ? state.disconnectBar : state.connectBar)
+        if (QWidget* bar = state_.gpsConnected ? disconnectBar_ : connectBar_)
             bar->show();
-        if (window != nullptr) {
-            window->showNormal();
-            if (byHand && state.normalArea.isValid())
-                window->setGeometry(state.normalArea);
-        }
+        showNormal();
+        if (byHand && normalArea_.isValid())
+            setGeometry(normalArea_);
     }
-    state.fullScreen = on;
+    fullScreen_ = on;
 }
 
-void KeepAwake(AppState& state) {
-    if (state.settings.NoOff == 0)
+void PutPreferencesIntoEffect(AppState& state, const PreferenceChanges& changes, QWidget* dialog) {
+    if (changes.shapesOrShadow) {
+        ChangeSkin(state, dialog, true); // saves the settings, then reloads the skin for them
+        RebuildBackBuffer(state);
+    }
+    if (changes.motion) {
+        RestartClockTimer(state);
+        state.handRenderer.smoothMotion = state.settings.Smooth;
+    }
+}
+
+void KeepAwake(const Settings& settings, int32_t& count) {
+    if (settings.NoOff == 0)
         return;
-    state.keepAwakeCount = (state.keepAwakeCount + 1) % kKeepAwakeCycle;
-    if (state.settings.Smooth == 0 || state.keepAwakeCount == 0)
+    count = (count + 1) % kKeepAwakeCycle;
+    if (settings.Smooth == 0 || count == 0)
         SimulateUserActivity();
 }
 
-void CloseSiblingWindows(const AppState& state) {
-    const auto* mainWindow = qobject_cast<const QWidget*>(state.mainWindow);
-    if (mainWindow == nullptr)
-        return;
+void CloseSiblingWindows(const QWidget* mainWindow) {
     for (QWidget* window : QApplication::topLevelWidgets()) {
         if (window == mainWindow || !window->isVisible())
             continue;

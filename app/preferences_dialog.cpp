@@ -1,15 +1,10 @@
 #include "app/preferences_dialog.h"
 
+#include "platform/window_commands.h"
+#include "resources/resource_ids.h"
 #include "ui/dialog_controls.h"
 #include "ui/dialog_units.h"
 #include "ui/shell_dialog.h"
-#include "app/unsaved_settings.h"
-#include "clock/display_time.h"
-#include "clock/frame.h"
-#include "platform/message_box.h"
-#include "platform/window_commands.h"
-#include "resources/resource_ids.h"
-#include "skin/change_skin.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -39,8 +34,9 @@ constexpr std::array<OptionBox, 4> kOptionBoxes{{
 
 class PreferencesDialog final : public ShellDialog {
 public:
-    PreferencesDialog(AppState& state, QWidget* owner)
-        : ShellDialog(owner, u"dialog_preferences", TitleBand::Drawn), state_(state) {
+    PreferencesDialog(Settings& settings, QWidget* owner, const PreferencesApplier& apply)
+        : ShellDialog(owner, u"dialog_preferences", TitleBand::Drawn), settings_(settings),
+          apply_(apply) {
         setWindowTitle(QStringLiteral("Preferences"));
         auto* layout = new QVBoxLayout(this); // owned by the dialog
         layout->setContentsMargins(0, 0, 0, 0);
@@ -62,7 +58,7 @@ public:
             return false;
         for (const OptionBox& option : kOptionBoxes) {
             FindControl<QCheckBox>(this, option.controlId)
-                ->setChecked(state_.settings.*option.field != 0);
+                ->setChecked(settings_.*option.field != 0);
         }
         return true;
     }
@@ -73,12 +69,15 @@ protected:
         if (command == nullptr)
             return ShellDialog::event(event);
         switch (command->command()) {
-        case IDOK:
-            ApplyPreferences(state_, this);
-            done(IDOK);
+        case kDoneCommand: {
+            const PreferenceChanges changes = ApplyPreferences(settings_, this);
+            if (apply_)
+                apply_(changes, this);
+            done(int(DialogResult::Ok));
             return true;
-        case IDCANCEL:
-            done(IDCANCEL);
+        }
+        case kCancelCommand:
+            done(int(DialogResult::Cancel));
             return true;
         default:
             return false;
@@ -86,7 +85,8 @@ protected:
     }
 
 private:
-    AppState& state_;
+    Settings& settings_;
+    const PreferencesApplier& apply_;
 };
 
 int8_t CheckedFlag(QWidget* dialog, int controlId) {
@@ -96,35 +96,27 @@ int8_t CheckedFlag(QWidget* dialog, int controlId) {
 
 } // namespace
 
-int RunPreferencesDialog(AppState& state, QWidget* owner) {
-    PreferencesDialog dialog(state, owner);
+DialogResult RunPreferencesDialog(Settings& settings, QWidget* owner,
+                                  const PreferencesApplier& apply) {
+    PreferencesDialog dialog(settings, owner, apply);
     if (!dialog.Init())
-        return -1;
-    const int result = dialog.exec();
-    ReportUnsavedSettings(state, owner); // once the dialog is gone, whatever saved the options
-    return result;
+        return DialogResult::Cancel;
+    return ToDialogResult(dialog.exec());
 }
 
-bool ApplyPreferences(AppState& state, QWidget* dialog) {
-    Settings& settings = state.settings;
-    const int8_t wasAntiAliased = settings.AntiAliased;
-    const int8_t wasShadow = settings.Shadow;
-    const int8_t wasSmooth = settings.Smooth;
-
+PreferenceChanges ApplyPreferences(Settings& settings, QWidget* dialog) {
+    const Settings before = settings;
     for (const OptionBox& option : kOptionBoxes)
         settings.*option.field = CheckedFlag(dialog, option.controlId);
 
-    if (settings.AntiAliased == wasAntiAliased && settings.Shadow == wasShadow) {
+    const PreferenceChanges changes{
+        .shapesOrShadow =
+            settings.AntiAliased != before.AntiAliased || settings.Shadow != before.Shadow,
+        .motion = settings.Smooth != before.Smooth,
+    };
+    if (!changes.shapesOrShadow)
         SaveSettings(settings);
-    } else {
-        ChangeSkin(state, dialog, true); // saves the settings, then reloads the skin for them
-        RebuildBackBuffer(state);
-    }
-    if (settings.Smooth != wasSmooth) {
-        RestartClockTimer(state);
-        state.handRenderer.smoothMotion = settings.Smooth;
-    }
-    return true;
+    return changes;
 }
 
 } // namespace mv

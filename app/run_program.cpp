@@ -33,7 +33,8 @@ void InstallDefaultSkins() {
 
 } // namespace
 
-bool LoadStartupSkin(AppState& state, const SkinPicker& pickSkin) {
+bool LoadStartupSkin(AppState& state, const SkinPicker& pickSkin,
+                     UnsavedSettingsReport& unsavedReport) {
     Settings& settings = state.settings;
     for (;;) {
         if (settings.SkinPath) {
@@ -58,7 +59,7 @@ bool LoadStartupSkin(AppState& state, const SkinPicker& pickSkin) {
             return false;
         }
         SaveSettings(settings);
-        ReportUnsavedSettings(state, nullptr);
+        unsavedReport.ReportUnsavedSettings(nullptr);
     }
 }
 
@@ -78,14 +79,14 @@ int RunProgram() {
     }
 
     const auto state = std::make_unique<AppState>(); // all zero; gpsLock is made with it
+    UnsavedSettingsReport unsavedReport;
     InstallDefaultSkins();
     LoadSettings(state->settings);
-    if (LoadStartupSkin(*state, PickSkin))
-        RunMainWindow(*state); // its result is not used
+    if (LoadStartupSkin(*state, PickSkin, unsavedReport))
+        RunMainWindow(*state, state->settings, unsavedReport); // its result is not used
     else
         ReleaseSkin(state->skin, state->handRenderer); // what a failed load left behind
 
-    state->boldFont.reset();
     state->settings.SkinPath.reset();
     return 0;
 }

@@ -3,6 +3,7 @@
 // main window, and the clean-up.
 
 #include "app/app_state.h"
+#include "app/unsaved_settings.h"
 
 #include <functional>
 
@@ -19,8 +20,9 @@ int RunProgram();
 using SkinPicker = std::function<bool(AppState&, QWidget*)>;
 
 // Loads the skin at settings.SkinPath; while it is missing or does not load, says so and lets the
-// user pick another (saving the settings after each pick). True once a skin is loaded, false when
-// the user cancelled the picker.
-bool LoadStartupSkin(AppState& state, const SkinPicker& pickSkin);
+// user pick another (saving the settings after each pick, a failed save reported through
+// `unsavedReport`). True once a skin is loaded, false when the user cancelled the picker.
+bool LoadStartupSkin(AppState& state, const SkinPicker& pickSkin,
+                     UnsavedSettingsReport& unsavedReport);
 
 } // namespace mv

@@ -1,16 +1,16 @@
 #include "app/unsaved_settings.h"
 
-#include "app/app_state.h"
+#include "app/settings.h"
 #include "platform/file_write.h"
 #include "platform/message_box.h"
 
 namespace mv {
 
-void ReportUnsavedSettings(AppState& state, QWidget* owner) {
+void UnsavedSettingsReport::ReportUnsavedSettings(QWidget* owner) {
     const std::optional<StoreWriteError> failure = TakeSettingsSaveFailure();
-    if (!failure.has_value() || state.unsavedSettingsReported)
+    if (!failure.has_value() || reported_)
         return;
-    state.unsavedSettingsReported = true;
+    reported_ = true;
     ShowMessageBox(owner,
                    QStringLiteral("Your settings could not be saved.\n\n%1: %2")
                        .arg(failure->path, SystemErrorText(failure->systemError)),

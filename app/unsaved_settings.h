@@ -6,10 +6,15 @@ class QWidget;
 
 namespace mv {
 
-struct AppState;
+// The program holds one for its whole run; the start-up and the main window share it.
+class UnsavedSettingsReport {
+public:
+    // Shows "Your settings could not be saved." with the file and the system's reason when the
+    // latest SaveSettings failed and this report has not shown such a message yet.
+    void ReportUnsavedSettings(QWidget* owner);
 
-// Shows "Your settings could not be saved." with the file and the system's reason when the
-// latest SaveSettings failed and no such message was shown in this run yet.
-void ReportUnsavedSettings(AppState& state, QWidget* owner);
+private:
+    bool reported_ = false;
+};
 
 } // namespace mv

@@ -27,7 +27,8 @@ QMessageBox::Icon QtIcon(MessageIcon icon) {
 
 } // namespace
 
-int ShowMessageBox(QWidget* owner, const QString& text, MessageIcon icon, MessageButtons buttons) {
+DialogResult ShowMessageBox(QWidget* owner, const QString& text, MessageIcon icon,
+                            MessageButtons buttons) {
     if (Responder())
         return Responder()(MessageBoxRequest{owner, text, icon, buttons});
 
@@ -38,7 +39,18 @@ int ShowMessageBox(QWidget* owner, const QString& text, MessageIcon icon, Messag
     box.setWindowModality(owner != nullptr ? Qt::WindowModal : Qt::ApplicationModal);
     box.setEscapeButton(buttons == MessageButtons::OkCancel ? QMessageBox::Cancel
                                                             : QMessageBox::Ok);
-    return box.exec() == QMessageBox::Ok ? IDOK : IDCANCEL;
+    return box.exec() == QMessageBox::Ok ? DialogResult::Ok : DialogResult::Cancel;
+}
+
+DialogResult ToDialogResult(int execResult) {
+    switch (execResult) {
+    case int(DialogResult::Ok):
+        return DialogResult::Ok;
+    case int(DialogResult::Closed):
+        return DialogResult::Closed;
+    default:
+        return DialogResult::Cancel;
+    }
 }
 
 void SetMessageBoxResponder(MessageBoxResponder responder) {

@@ -235,4 +235,14 @@ bool ReadDword(const StoreKey& key, std::u16string_view name, uint32_t& value) {
     return true;
 }
 
+std::optional<uint32_t> ReadStoredDword(StoreRoot root, std::u16string_view keyPath,
+                                        std::u16string_view name) {
+    RegistryKey key;
+    uint32_t value = 0;
+    if (key.Open(root, keyPath, StoreAccess::Read) != kStoreOk ||
+        !ReadDword(key.Key(), name, value))
+        return std::nullopt;
+    return value;
+}
+
 } // namespace mv

@@ -8,6 +8,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -116,5 +117,10 @@ private:
 // The plainer read: true when the value exists and its first 4 bytes could be read; the type is
 // not checked.
 bool ReadDword(const StoreKey& key, std::u16string_view name, uint32_t& value);
+
+// One DWORD value read in one call, for code that needs a single stored option: opens the key for
+// reading, reads the value as ReadDword does and closes the key. Nothing when either is missing.
+std::optional<uint32_t> ReadStoredDword(StoreRoot root, std::u16string_view keyPath,
+                                        std::u16string_view name);
 
 } // namespace mv

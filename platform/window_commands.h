@@ -10,6 +10,13 @@ class QObject;
 
 namespace mv {
 
+// The commands every window knows: Done (the OK key, Escape, Back) and Cancel. The soft keys and
+// the menu items carry the program's own command numbers (resources/resource_ids.h).
+enum StandardCommand : int {
+    kDoneCommand = 1,
+    kCancelCommand = 2,
+};
+
 // An event type of our own inside Qt's user range, apart from the private messages.
 inline constexpr int kCommandEventType = 0x7111;
 

@@ -1,6 +1,7 @@
 #include "resources/program_resources.h"
 
 #include "platform/message_box.h"
+#include "platform/window_commands.h"
 #include "resources/resource_ids.h"
 
 namespace mv {
@@ -26,9 +27,10 @@ std::optional<SoftKeyBarDescription> FindSoftKeyBar(int barId) {
     case IDR_CONNECT_BAR:
         return SoftKeyBarDescription{Key(IDM_CONNECT, IDS_CONNECT), MenuKey()};
     case IDR_OK_CANCEL_BAR:
-        return SoftKeyBarDescription{Key(IDOK, IDS_OK), Key(IDCANCEL, IDS_CANCEL)};
+        return SoftKeyBarDescription{Key(kDoneCommand, IDS_OK), Key(kCancelCommand, IDS_CANCEL)};
     case IDR_PICKER_BAR:
-        return SoftKeyBarDescription{Key(IDM_GET_SKINS, IDS_GET_SKINS), Key(IDCANCEL, IDS_CANCEL)};
+        return SoftKeyBarDescription{Key(IDM_GET_SKINS, IDS_GET_SKINS),
+                                     Key(kCancelCommand, IDS_CANCEL)};
     default:
         return std::nullopt;
     }

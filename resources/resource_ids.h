@@ -37,7 +37,7 @@ enum StringId : int {
     IDS_GET_SKINS = 211,
 };
 
-// Commands of the soft keys and the menu (1 and 2 are IDOK and IDCANCEL).
+// Commands of the soft keys and the menu (1 and 2 are Done and Cancel, platform/window_commands.h).
 enum CommandId : int {
     IDM_CONNECT = 6000,
     IDM_DISCONNECT = 6001,

@@ -49,12 +49,12 @@ void OpenSkinDownloadPage(QDialog* picker) {
     if (ShowMessageBox(picker,
                        QStringLiteral("This will open a mobile website with a choice of several "
                                       "downloadable skins."),
-                       MessageIcon::Information, MessageButtons::OkCancel) != IDOK)
+                       MessageIcon::Information, MessageButtons::OkCancel) != DialogResult::Ok)
         return;
     const ScreenSize screen = ReadScreenSize();
     OpenUrl(
         SkinDownloadAddress(screen.width, screen.height, ReadOsBuildNumber(), ReadDeviceModel()));
-    picker->done(IDCANCEL);
+    picker->done(int(DialogResult::Cancel));
 }
 
 } // namespace mv

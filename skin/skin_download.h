@@ -18,8 +18,8 @@ constexpr qsizetype kMaxDownloadAddressLength = 255;
 // in kMaxDownloadAddressLength.
 QString SkinDownloadAddress(int32_t width, int32_t height, int32_t osBuild, QStringView model);
 
-// Asks whether to open the page; on OK opens it and ends `picker` with IDCANCEL, so no skin is
-// chosen. On Cancel the picker stays open.
+// Asks whether to open the page; on OK opens it and ends `picker` with DialogResult::Cancel, so
+// no skin is chosen. On Cancel the picker stays open.
 void OpenSkinDownloadPage(QDialog* picker);
 
 } // namespace mv

@@ -43,8 +43,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // kFileChosen after writing a skin file's path and ending the dialog with IDOK; otherwise
-    // kNothingChosen (a folder, or no item).
+    // kFileChosen after writing a skin file's path and ending the dialog with DialogResult::Ok;
+    // otherwise kNothingChosen (a folder, or no item).
     int ChooseTreeItem(QTreeWidgetItem* item);
     void HandleDone();
     void HandleEnter();
@@ -110,11 +110,11 @@ bool SkinPickerDialog::event(QEvent* event) {
     if (command == nullptr)
         return ShellDialog::event(event);
     switch (command->command()) {
-    case IDOK:
+    case kDoneCommand:
         HandleDone();
         return true;
-    case IDCANCEL:
-        done(IDCANCEL);
+    case kCancelCommand:
+        done(int(DialogResult::Cancel));
         return true;
     case IDM_GET_SKINS:
         OpenSkinDownloadPage(this);
@@ -145,7 +145,7 @@ int SkinPickerDialog::ChooseTreeItem(QTreeWidgetItem* item) {
         return kNothingChosen;
     if (state_.pickedPath != nullptr)
         *state_.pickedPath = BuildItemPath(item);
-    done(IDOK);
+    done(int(DialogResult::Ok));
     return kFileChosen;
 }
 
@@ -204,7 +204,7 @@ bool PickSkin(AppState& state, QWidget* owner) {
             result = dialog.exec();
     }
     state.pickedPath = nullptr;
-    if (result != IDOK)
+    if (ToDialogResult(result) != DialogResult::Ok)
         return false;
     state.settings.SkinPath = DuplicateString(picked, picked.size());
     return true;

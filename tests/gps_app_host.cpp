@@ -35,7 +35,7 @@ GpsAppHost::GpsAppHost(AppState& state) : state_(state) {
     state_.syncCommandChanged = [this] { UpdateSyncMenuItem(state_); };
     SetMessageBoxResponder([this](const MessageBoxRequest& request) {
         boxes.push_back(request);
-        return int(IDOK);
+        return DialogResult::Ok;
     });
 }
 

@@ -50,13 +50,13 @@ private:
                 actions_.pop_front();
             }
             if (!action) {
-                SendCommand(picker, IDCANCEL);
+                SendCommand(picker, kCancelCommand);
                 return;
             }
             action(*picker, *FindControl<QTreeWidget>(picker, IDC_SKIN_TREE));
             // An action that leaves the picker open has looked at it; end it here.
             if (guard && guard->isVisible())
-                SendCommand(guard, IDCANCEL);
+                SendCommand(guard, kCancelCommand);
             return;
         }
     }

@@ -41,7 +41,7 @@ protected:
         SetMessageBoxResponder([this](const MessageBoxRequest& request) {
             messages << request.text;
             EXPECT_EQ(request.icon, MessageIcon::Exclamation);
-            return int(IDOK);
+            return DialogResult::Ok;
         });
     }
     void TearDown() override {
@@ -75,7 +75,7 @@ protected:
     static test::PickerAction Choose(const QString& path) {
         return [path](QDialog& picker, QTreeWidget& tree) {
             ASSERT_TRUE(test::SelectPath(tree, path));
-            SendCommand(&picker, IDOK);
+            SendCommand(&picker, kDoneCommand);
         };
     }
 

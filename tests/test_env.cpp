@@ -1,5 +1,7 @@
 #include "test_env.h"
 
+#include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileDevice>
@@ -56,6 +58,27 @@ bool WriteAll(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
            file.write(bytes) == bytes.size();
+}
+
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs) {
+    QDeadlineTimer deadline(timeoutMs);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+RecordedMessageBoxes::RecordedMessageBoxes(DialogResult answer) : answer(answer) {
+    SetMessageBoxResponder([this](const MessageBoxRequest& request) {
+        boxes.push_back(request);
+        return this->answer;
+    });
+}
+
+RecordedMessageBoxes::~RecordedMessageBoxes() {
+    SetMessageBoxResponder({});
 }
 
 } // namespace mv::test

@@ -1,5 +1,6 @@
 // Start-up: the skin loop with its messages and picker, the pruning of the default skins, the
-// whole program in this process, and the single instance with a second real process.
+// whole program in this process, and the single instance (a second start of the real program is
+// the end-to-end test's).
 #include "app/main_window.h"
 #include "app/prune_default_skins.h"
 #include "app/run_program.h"
@@ -22,6 +23,7 @@
 #include <QProcess>
 #include <QTimer>
 #include <cstring>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <sys/resource.h>
@@ -41,31 +43,14 @@ QString InstalledSkin(const QString& name) {
     return QStringLiteral(MV_BUILD_DATA_DIR "/skins/") + name;
 }
 
-// Processes events until `done` holds or the time is up.
-template <typename Condition>
-bool WaitFor(Condition done, int timeoutMs = 10'000) {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
+bool WaitFor(const std::function<bool()>& done) {
+    return test::WaitUntil(done, 10'000);
 }
 
 class StartupTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        OverrideScreenSize(240, 320);
-        SetMessageBoxResponder([this](const MessageBoxRequest& box) {
-            messages.push_back(box);
-            return IDOK;
-        });
-    }
-    void TearDown() override {
-        SetMessageBoxResponder({});
-        OverrideScreenSize(0, 0);
-    }
+    void SetUp() override { OverrideScreenSize(240, 320); }
+    void TearDown() override { OverrideScreenSize(0, 0); }
 
     QString SkinsFolder() const { return home.DataHome() + "/TEV/Marovellastrine/Skins/"; }
     std::optional<QString> StoredPath() {
@@ -75,7 +60,9 @@ protected:
     }
 
     test::IsolatedHome home;
-    std::vector<MessageBoxRequest> messages;
+    test::RecordedMessageBoxes recorded;
+    std::vector<MessageBoxRequest>& messages = recorded.boxes;
+    UnsavedSettingsReport unsavedReport;
 };
 
 TEST_F(StartupTest, EachFailureIsReportedAndPickedAgainUntilASkinLoads) {
@@ -86,13 +73,16 @@ TEST_F(StartupTest, EachFailureIsReportedAndPickedAgainUntilASkinLoads) {
     std::vector<std::optional<QString>> seen, stored;
     AppState state;
     state.settings.SkinPath = missing;
-    EXPECT_TRUE(LoadStartupSkin(state, [&](AppState& s, QWidget* owner) {
-        EXPECT_EQ(owner, nullptr);
-        seen.push_back(s.settings.SkinPath);
-        stored.push_back(StoredPath());
-        s.settings.SkinPath = picks[qsizetype(seen.size()) - 1];
-        return true;
-    }));
+    EXPECT_TRUE(LoadStartupSkin(
+        state,
+        [&](AppState& s, QWidget* owner) {
+            EXPECT_EQ(owner, nullptr);
+            seen.push_back(s.settings.SkinPath);
+            stored.push_back(StoredPath());
+            s.settings.SkinPath = picks[qsizetype(seen.size()) - 1];
+            return true;
+        },
+        unsavedReport));
 
     ASSERT_EQ(messages.size(), 3u);
     EXPECT_EQ(messages[0].text, kMissingText);
@@ -122,10 +112,13 @@ TEST_F(StartupTest, ASkinThatFailsForWantOfATemporaryFileKeepsItsPath) {
     AppState state;
     state.settings.SkinPath = InstalledSkin("default_240.scs");
     std::optional<QString> seen;
-    EXPECT_FALSE(LoadStartupSkin(state, [&](AppState& s, QWidget*) {
-        seen = s.settings.SkinPath;
-        return false;
-    }));
+    EXPECT_FALSE(LoadStartupSkin(
+        state,
+        [&](AppState& s, QWidget*) {
+            seen = s.settings.SkinPath;
+            return false;
+        },
+        unsavedReport));
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(messages[0].text.startsWith("The skin could not be loaded because the temporary"));
     EXPECT_EQ(seen, InstalledSkin("default_240.scs"));
@@ -184,7 +177,7 @@ TEST_F(StartupTest, FirstStartLoadsTheDefaultSkinRunsTheClockAndPrunes) {
             if (window->isVisible() && window->windowTitle() == kTitle &&
                 !QFile::exists(SkinsFolder() + "default_1440.scs")) {
                 sawMainWindow = true;
-                PostCommand(window, IDOK);
+                PostCommand(window, kDoneCommand);
             }
         }
     });
@@ -249,42 +242,6 @@ TEST(SingleInstance, OneHolderAtATimeWhichRaisesTheDialogASecondStartNames) {
     EXPECT_FALSE(AskRunningInstanceToRaise(u"no-such-lock", kTitle));
     EXPECT_TRUE(AskRunningInstanceToRaise(u"test-lock", kTitle));
     EXPECT_TRUE(WaitFor([&] { return QApplication::activeWindow() == &wanted; }));
-}
-
-// The real program, twice, in a home of its own: the second start ends at once with 0.
-TEST(SingleInstance, SecondProgramEndsAtOnceWhileTheFirstRuns) {
-    test::IsolatedHome home;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("QT_QPA_PLATFORM", "offscreen");
-    environment.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + home.Path() + "/no-bus");
-    const QStringList arguments = {
-        "--bounding-set", "-sys_time", "--inh-caps",
-        "-sys_time",      "--",        QStringLiteral(MV_BIN_DIR "/marovellastrine")};
-    QProcess first;
-    first.setProcessEnvironment(environment);
-    first.start("setpriv", arguments);
-    ASSERT_TRUE(first.waitForStarted());
-    // The first one runs its clock: 200 ms after its window is up, the default skins that don't
-    // suit the screen go.
-    const QDir skins(home.DataHome() + "/TEV/Marovellastrine/Skins/");
-    EXPECT_TRUE(WaitFor([&] {
-        const qsizetype left = skins.entryList(QDir::Files).size();
-        return left > 0 && left < 3;
-    }));
-
-    QProcess second;
-    second.setProcessEnvironment(environment);
-    second.start("setpriv", arguments);
-    EXPECT_TRUE(second.waitForFinished(5000));
-    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(second.exitCode(), 0);
-    EXPECT_EQ(first.state(), QProcess::Running);
-
-    first.terminate();
-    if (!first.waitForFinished(5000)) {
-        first.kill();
-        first.waitForFinished();
-    }
 }
 
 // A first start whose per-user folder can't be made says so before the picker opens.

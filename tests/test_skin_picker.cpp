@@ -169,7 +169,7 @@ protected:
     std::unique_ptr<AppState> state = std::make_unique<AppState>();
     QStringList messages;
     QStringList opened;
-    int boxAnswer = IDOK;
+    DialogResult boxAnswer = DialogResult::Ok;
     int openings = 0;
 };
 
@@ -197,7 +197,7 @@ TEST_F(SkinPickerTest, ATapOnASkinChoosesItAndATapOnAFolderDoesNot) {
 TEST_F(SkinPickerTest, EnterAndDoneChooseOnlyFilesCancelAndCloseNothing) {
     EXPECT_FALSE(Pick({[](QDialog& picker, QTreeWidget& tree) {
         QTest::keyClick(&tree, Qt::Key_F1); // help, through the tree that has the focus
-        SendCommand(&picker, IDCANCEL);
+        SendCommand(&picker, kCancelCommand);
     }}));
     ASSERT_EQ(opened.size(), 1);
     EXPECT_TRUE(opened[0].endsWith(QStringLiteral("Marovellastrine.htm#dialog_pick_skin")))
@@ -214,7 +214,7 @@ TEST_F(SkinPickerTest, EnterAndDoneChooseOnlyFilesCancelAndCloseNothing) {
         EXPECT_TRUE(tree.currentItem()->isExpanded());
         QTest::keyClick(&tree, Qt::Key_Return);
         EXPECT_FALSE(tree.currentItem()->isExpanded());
-        SendCommand(&picker, IDOK);
+        SendCommand(&picker, kDoneCommand);
         EXPECT_TRUE(picker.isVisible());
         ASSERT_TRUE(test::SelectPath(tree, sub + "/a.scs"));
         QTest::keyClick(&tree, Qt::Key_Enter);
@@ -223,7 +223,7 @@ TEST_F(SkinPickerTest, EnterAndDoneChooseOnlyFilesCancelAndCloseNothing) {
     EXPECT_EQ(state->settings.SkinPath, sub + "/a.scs");
 
     // The current skin opens selected, so Done alone chooses it again.
-    EXPECT_TRUE(Pick({[](QDialog& picker, QTreeWidget&) { SendCommand(&picker, IDOK); }}));
+    EXPECT_TRUE(Pick({[](QDialog& picker, QTreeWidget&) { SendCommand(&picker, kDoneCommand); }}));
     EXPECT_EQ(state->settings.SkinPath, sub + "/a.scs");
 }
 
@@ -235,7 +235,7 @@ TEST_F(SkinPickerTest, GetSkinsAsksFirstThenOpensTheAddressAndEndsWithoutAChoice
         kStoreOk);
     ASSERT_EQ(StoreSetString(system, u"ModelID", u"Test Phone"), kStoreOk);
 
-    boxAnswer = IDCANCEL;
+    boxAnswer = DialogResult::Cancel;
     EXPECT_FALSE(Pick({[&](QDialog& picker, QTreeWidget&) {
         SendCommand(&picker, IDM_GET_SKINS);
         EXPECT_TRUE(picker.isVisible());
@@ -244,7 +244,7 @@ TEST_F(SkinPickerTest, GetSkinsAsksFirstThenOpensTheAddressAndEndsWithoutAChoice
                                      "downloadable skins."}));
     EXPECT_TRUE(opened.isEmpty());
 
-    boxAnswer = IDOK;
+    boxAnswer = DialogResult::Ok;
     bool closed = false;
     EXPECT_FALSE(Pick({[&](QDialog& picker, QTreeWidget&) {
         SendCommand(&picker, IDM_GET_SKINS);

@@ -251,6 +251,9 @@ TEST_F(StoreTest, LocalMachineIsReadOnly) {
     uint32_t value = 0;
     EXPECT_TRUE(ReadDword(key, u"ViewAll", value));
     EXPECT_EQ(value, 1u);
+    EXPECT_EQ(ReadStoredDword(StoreRoot::LocalMachine, u"explorer", u"ViewAll"), 1u);
+    EXPECT_EQ(ReadStoredDword(StoreRoot::LocalMachine, u"Explorer", u"Missing"), std::nullopt);
+    EXPECT_EQ(ReadStoredDword(StoreRoot::LocalMachine, u"Missing", u"ViewAll"), std::nullopt);
     EXPECT_EQ(StoreSetDword(key, u"ViewAll", 0), kStoreAccessDenied);
     EXPECT_EQ(StoreOpenKey(StoreRoot::LocalMachine, u"Explorer", StoreAccess::ReadWrite, key),
               kStoreAccessDenied);

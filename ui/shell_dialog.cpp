@@ -34,7 +34,7 @@ protected:
         if (key != Qt::Key_Escape && key != Qt::Key_Back)
             return false;
         if (event->type() == QEvent::KeyPress)
-            PostCommand(watched, IDOK);
+            PostCommand(watched, kDoneCommand);
         event->accept();
         return true;
     }
@@ -123,7 +123,7 @@ void ShellDialog::paintEvent(QPaintEvent*) {
 }
 
 void ShellDialog::closeEvent(QCloseEvent* event) {
-    done(IDCLOSED);
+    done(int(DialogResult::Closed));
     event->accept();
 }
 

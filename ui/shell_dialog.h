@@ -34,7 +34,7 @@ void ShowHelp(QStringView topic);
 // Opens a web address in the user's browser; failures are ignored.
 void OpenUrl(const QString& address);
 
-// What the program's dialogs share: a close request ends the dialog with IDCLOSED, F1 (or the
+// What the program's dialogs share: a close request ends the dialog with DialogResult::Closed, F1 (or the
 // Help key) opens its help topic, and each paint keeps the owner enabled and, where the dialog
 // has one, draws the title band.
 class ShellDialog : public QDialog {

@@ -1,5 +1,6 @@
 # Shared by the end-to-end tests; sourced, not run. Gives each test a work folder that is removed
-# with every process the test started, the check helpers, and an Xvfb display.
+# with every process the test started, the check helpers, an Xvfb display or a headless weston,
+# the program on a home of its own, and the comparison with the skin tool's render.
 
 # require_tools TOOL...: exits 77 (skipped) when one is missing.
 require_tools() {
@@ -70,4 +71,31 @@ check_ends_with_zero() {
   else
     fail "a close request ends the program"
   fi
+}
+
+# run_isolated HOME RUNTIME PROGRAM [VAR=VALUE...]: replaces the shell with PROGRAM on HOME and its
+# XDG folders, RUNTIME as XDG_RUNTIME_DIR, the assignments given, no session or system bus, and
+# without CAP_SYS_TIME, so it can never change the machine's clock. Run it in the background or a
+# subshell: its process id is then the program's.
+run_isolated() {
+  local home=$1 runtime=$2 program=$3; shift 3
+  exec env HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" \
+      XDG_CACHE_HOME="$home/.cache" XDG_RUNTIME_DIR="$runtime" \
+      DBUS_SESSION_BUS_ADDRESS=disabled: DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent \
+      ASAN_OPTIONS=detect_leaks=0 "$@" \
+      setpriv --inh-caps -sys_time --ambient-caps -sys_time --bounding-set -sys_time "$program"
+}
+
+# matches_render SHOT SKIN_TOOL SKIN DPI: the picture SHOT against the skin tool's render of SKIN
+# at SHOT's size, the current time and DPI dots per inch, with smooth shapes and shadow. The
+# second hand may have moved on a little: a root mean square error below 0.08 passes.
+matches_render() {
+  local shot=$1 reference=${1%.png}-reference.png size error
+  size=$(identify -format '%wx%h' "$shot")
+  QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 "$2" render "$3" --size "$size" \
+    --time "$(date +%H:%M:%S)" --smooth-shapes --shadow --dpi "$4" --out "$reference" \
+    >/dev/null 2>&1 || { echo "  the skin tool could not render $size"; return 1; }
+  error=$(compare -metric RMSE "$shot" "$reference" null: 2>&1 | sed -n 's/.*(\(.*\)).*/\1/p')
+  echo "  $(basename "$shot" .png): RMSE against the face $error"
+  awk -v e="$error" 'BEGIN { exit !(e != "" && e < 0.08) }'
 }

@@ -55,16 +55,8 @@ start_xvfb $screen_w $screen_h || { fail "Xvfb started"; exit 1; }
 home=$work/home
 mkdir -p "$home" "$work/runtime" && chmod 700 "$work/runtime"
 skins=$home/.local/share/TEV/Marovellastrine/Skins
-# The installed program, unable to set the clock, on the empty home. It replaces the shell it runs
-# in, so run it in the background or in a subshell: its process id is then the program's.
-run_clock() {
-  exec env HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" \
-      XDG_CACHE_HOME="$home/.cache" XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=xcb \
-      DBUS_SESSION_BUS_ADDRESS=disabled: DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent \
-      ASAN_OPTIONS=detect_leaks=0 \
-      setpriv --inh-caps -sys_time --ambient-caps -sys_time --bounding-set -sys_time \
-      "$prefix/bin/marovellastrine"
-}
+# The installed program, unable to set the clock, on the empty home.
+run_clock() { run_isolated "$home" "$work/runtime" "$prefix/bin/marovellastrine" QT_QPA_PLATFORM=xcb; }
 # Top-level windows only (no window manager reparents them): the program's windows, not their parts.
 visible_windows() { xdotool search --maxdepth 1 --onlyvisible --name "$1" 2>/dev/null | sort -u; }
 geometry() { xdotool getwindowgeometry "$1" | awk '/Position/ { p = $2 } /Geometry/ { g = $2 } END { print p " " g }'; }
@@ -109,16 +101,8 @@ not_blank() { # not_blank NAME
   done
 }
 shows_face() { # shows_face NAME
-  local shot=$work/$1.png reference=$work/$1-reference.png size now error
-  not_blank "$1" || return 1
-  size=$(identify -format '%wx%h' "$shot")
-  now=$(date +%H:%M:%S)
-  QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 "$prefix/bin/marovellastrine-skin" render "$data/skins/default_720.scs" \
-    --size "$size" --time "$now" --smooth-shapes --shadow --dpi 96 --out "$reference" \
-    >/dev/null 2>&1 || { echo "  $1: the skin tool could not render $size"; return 1; }
-  error=$(compare -metric RMSE "$shot" "$reference" null: 2>&1 | sed -n 's/.*(\(.*\)).*/\1/p')
-  echo "  $1: RMSE against the face $error"
-  awk -v e="$error" 'BEGIN { exit !(e != "" && e < 0.08) }'
+  not_blank "$1" && matches_render "$work/$1.png" "$prefix/bin/marovellastrine-skin" \
+    "$data/skins/default_720.scs" 96
 }
 
 check "the clock is drawn" not_blank normal

@@ -26,13 +26,8 @@ on_screen() {
   local run=$work/$name first=${#pids[@]}
   mkdir -p "$run/home" "$run/runtime" && chmod 700 "$run/runtime"
   start_xvfb "$width" "$height" || { fail "$name: Xvfb started"; return; }
-  env HOME="$run/home" XDG_CONFIG_HOME="$run/home/.config" XDG_DATA_HOME="$run/home/.local/share" \
-      XDG_CACHE_HOME="$run/home/.cache" XDG_RUNTIME_DIR="$run/runtime" QT_QPA_PLATFORM=xcb \
-      QT_SCALE_FACTOR="$scale" QT_ENABLE_HIGHDPI_SCALING=1 \
-      DBUS_SESSION_BUS_ADDRESS=disabled: DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent \
-      ASAN_OPTIONS=detect_leaks=0 \
-      setpriv --inh-caps -sys_time --ambient-caps -sys_time --bounding-set -sys_time \
-      "$build/bin/marovellastrine" >"$run/clock.log" 2>&1 &
+  run_isolated "$run/home" "$run/runtime" "$build/bin/marovellastrine" QT_QPA_PLATFORM=xcb \
+    QT_SCALE_FACTOR="$scale" QT_ENABLE_HIGHDPI_SCALING=1 >"$run/clock.log" 2>&1 &
   pids+=($!)
   local window=""
   window_found() { window=$(visible_window); [ -n "$window" ]; }
@@ -54,15 +49,8 @@ on_screen() {
 # The screen against the skin tool's render of the same skin, size and time, at the resolution the
 # scale gives (96 dots per inch per unit of scale); the second hand may have moved on a little.
 shows_face() { # shows_face RUN SCALE
-  local shot=$1/shot.png reference=$1/reference.png size error
-  import -window root "$shot" 2>/dev/null || return 1
-  size=$(identify -format '%wx%h' "$shot")
-  QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 "$build/bin/marovellastrine-skin" render \
-    "$skin" --size "$size" --time "$(date +%H:%M:%S)" --smooth-shapes --shadow \
-    --dpi $((96 * $2)) --out "$reference" >/dev/null 2>&1 || { echo "  no render of $size"; return 1; }
-  error=$(compare -metric RMSE "$shot" "$reference" null: 2>&1 | sed -n 's/.*(\(.*\)).*/\1/p')
-  echo "  RMSE against the face $error"
-  awk -v e="$error" 'BEGIN { exit !(e != "" && e < 0.08) }'
+  import -window root "$1/shot.png" 2>/dev/null &&
+    matches_render "$1/shot.png" "$build/bin/marovellastrine-skin" "$skin" $((96 * $2))
 }
 
 # Along the line through the screen's centre across its shorter side, the dial with its bezel is

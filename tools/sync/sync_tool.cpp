@@ -147,7 +147,7 @@ public:
     PrintedMessageBoxes() {
         SetMessageBoxResponder([](const MessageBoxRequest& request) {
             PrintLine(request.text.toStdString());
-            return int(IDOK);
+            return DialogResult::Ok;
         });
     }
     ~PrintedMessageBoxes() { SetMessageBoxResponder({}); }
