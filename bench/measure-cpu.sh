@@ -11,7 +11,7 @@
 # --size, full screen on a screen of WxH with the default skin of that screen's size class.
 # --xclock measures `xclock -analog -render -update 0.1` at 480 x 480 instead, for comparison.
 # --wayland runs weston's headless backend (pixman renderer) with the desktop shell and the
-# compositor-control module of the end-to-end tests (built with libweston-10-dev), whose tap puts
+# compositor-control module (tools/weston-control) (built with libweston-10-dev), whose tap puts
 # the clock in full screen for --size; the compositor's CPU is weston's own, not its helper
 # clients' (the shell's background and the on-screen keyboard, idle here).
 # --switches also prints, per thread of the program, how often it gave up the CPU (woke up again)

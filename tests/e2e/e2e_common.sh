@@ -43,7 +43,7 @@ start_xvfb() {
 }
 
 # start_weston WIDTH HEIGHT MODULE [SCALE]: a headless weston with the desktop shell and the
-# compositor-control module (see tests/e2e/compositor-control), in the private runtime folder
+# compositor-control module (see tools/weston-control), in the private runtime folder
 # $work/runtime under the socket name "wayland-e2e"; exports XDG_RUNTIME_DIR and WAYLAND_DISPLAY
 # (the test's own commands and the program use both), false when weston didn't come up. The pid
 # is $weston_pid.
