@@ -3,6 +3,8 @@
 // that drive the clock, full-screen mode and the commands. Its modal loop is the program's loop.
 
 #include "app/app_state.h"
+#include "gps/gps_session.h"
+#include "gps/sync_procedure.h"
 #include "platform/close_request_filter.h"
 #include "platform/screen_idle_inhibitor.h"
 #include "platform/window_messages.h"
@@ -25,6 +27,9 @@ public:
     MainWindow& operator=(const MainWindow&) = delete;
 
     ClockFaceWidget* Face() const { return face_; }
+    // Enables the "Synchronize" item of the visible bar's menu exactly while the synchronisation
+    // offers the command.
+    void UpdateSyncMenuItem();
 
 protected:
     bool event(QEvent* event) override;
@@ -42,6 +47,22 @@ private:
     // The close request: the program's other dialogs are closed first, then the window ends.
     void EndByCloseRequest();
 
+    // The clock tick: the time to show (GPS time while usable, else the device's), a sample of
+    // it for a running synchronisation, the frame, and what follows a change of usability.
+    void DrawClockFrame();
+    void OnGpsTimeValidChanged();
+    // "Connect" and "Disconnect". A failed connect shows "Could not find GPS device..."; on a
+    // change the soft-key bar of the new state is shown and the "Synchronize" item updated.
+    void SetGpsConnected(bool wanted);
+    // "Synchronize", its samples, its time-out and its end.
+    void StartSync();
+    void FeedSync(UtcTime gpsUtc);
+    void OnSyncTimeout();
+    void ShiftClockBy(ClockTicks shift);
+    void ReportSyncFailure(SyncFailure failure);
+    // The "Synchronizing time..." label and the time-out follow whether a synchronisation runs.
+    void ShowSyncProgress();
+
     AppState& state_;
     ClockFaceWidget* face_; // owned by the window
     // Whether a window of the program had the focus before the latest change of focus. An
@@ -52,6 +73,9 @@ private:
     std::unique_ptr<BlockedCloseRequestFilter> closeFilter_;
     // Holds the screen on while "Disable auto-off" is set.
     ScreenIdleInhibitor screenInhibitor_;
+    GpsSession gps_;
+    SyncProcedure sync_;
+    bool gpsTimeValidSeen_ = false; // gpsTimeValid as the last tick reacted to it
 };
 
 // The window's set-up: soft-key bars, the "Synchronize" item, the bold font, the start-up and
@@ -73,9 +97,6 @@ void KeepAwake(AppState& state);
 
 // Asks every other visible top-level window of the program to close.
 void CloseSiblingWindows(const AppState& state);
-
-// Enables the "Synchronize" item of the visible bar's menu exactly while SyncCommandAvailable.
-void UpdateSyncMenuItem(AppState& state);
 
 // Milliseconds from `start` to `now` on the wrapping 32-bit tick counter, as the tap rule counts
 // them: one less when the counter wrapped in between.

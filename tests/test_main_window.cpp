@@ -136,11 +136,11 @@ TEST_F(MainWindowTest, TapsToggleFullScreenExceptJustAfterActivation) {
     ExpectBars(false, false);
 
     // Back to normal with the bar of the connection state.
-    state->gpsConnected = true;
+    state->showDisconnectBar = true;
     Tap();
     EXPECT_FALSE(state->fullScreen);
     ExpectBars(false, true);
-    state->gpsConnected = false;
+    state->showDisconnectBar = false;
 
     // A release without a press in this window doesn't toggle.
     state->activationTick = 77;
