@@ -6,8 +6,8 @@
 #include "clock/clock_face_widget.h"
 #include "clock/display_time.h"
 #include "clock/frame.h"
-#include "gps/gps_connect.h"
-#include "gps/sync.h"
+#include "gps/sync_messages.h"
+#include "platform/clock_change.h"
 #include "platform/device_clock.h"
 #include "platform/gps_settings_page.h"
 #include "platform/keep_awake.h"
@@ -25,6 +25,7 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMetaObject>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QTimer>
@@ -69,7 +70,10 @@ MainWindow::MainWindow(AppState& state, Settings& settings, UnsavedSettingsRepor
     : state_(state), settings_(settings), unsavedReport_(unsavedReport),
       face_(new ClockFaceWidget(state, this)), // the face is owned by the window
       // Over the face's top-left corner and outside the layout; made after the face, so above it.
-      syncLabel_(new QLabel(QStringLiteral("Synchronizing time..."), this)) {
+      syncLabel_(new QLabel(QStringLiteral("Synchronizing time..."), this)), gps_(this, [this] {
+          sync_.NoteReport();
+          DrawClockFrame();
+      }) {
     setWindowTitle(QString::fromUtf16(kProgramTitle));
     auto* layout = new QVBoxLayout(this); // owned by the window
     layout->setContentsMargins(0, 0, 0, 0);
@@ -81,8 +85,6 @@ MainWindow::MainWindow(AppState& state, Settings& settings, UnsavedSettingsRepor
     syncLabel_->adjustSize();
     syncLabel_->move(0, 0);
     syncLabel_->hide();
-    state_.syncLabel = syncLabel_;
-    state_.syncCommandChanged = [this] { UpdateSyncMenuItem(state_); };
 
     closeFilter_ =
         std::make_unique<BlockedCloseRequestFilter>(this, [this] { EndByCloseRequest(); });
@@ -95,17 +97,12 @@ MainWindow::~MainWindow() {
     StopAllWindowTimers(state_.windowTimers);
     // The presenter draws into the window's surfaces, which go with the window.
     state_.windowPaint.presenter.reset();
-    if (state_.gpsConnected)
-        SetGpsConnected(state_, this, false);
+    gps_.Disconnect();
     if (state_.backBuffer.context)
         ReleaseDrawSurface(state_.backBuffer);
     ReleaseSkin(state_.skin, state_.handRenderer);
     state_.windowPaint.widget = nullptr;
     state_.windowPaint.source = nullptr;
-    state_.connectBar = nullptr;
-    state_.disconnectBar = nullptr;
-    state_.syncLabel = nullptr;
-    state_.syncCommandChanged = nullptr;
     if (state_.mainWindow == this)
         state_.mainWindow = nullptr;
 }
@@ -159,35 +156,123 @@ bool MainWindow::HandleCommand(int command, int notification) {
         SetFullScreen(true);
         return true;
     case IDM_SYNCHRONIZE:
-        StartSync(state_);
+        StartSync();
         return true;
     case IDM_CONNECT:
     case IDM_DISCONNECT:
         if (notification == 0)
-            SetGpsConnected(state_, this, command == IDM_CONNECT);
+            SetGpsConnected(command == IDM_CONNECT);
         return true;
     default:
         return false;
     }
 }
 
-bool MainWindow::HandleMessage(MessageId message, uintptr_t wParam) {
-    switch (message) {
-    case MSG_GPS_DATA:
-        CountGpsNotification(state_);
-        DrawPartialFrame(state_);
-        return true;
-    case MSG_REFRESH:
-        DrawPartialFrame(state_);
-        return true;
-    case MSG_SYNC_FAILED:
-        ShowSyncFailed(this, wParam);
-        return true;
-    case MSG_SYNC_DONE:
-        ShowSyncDone(this, wParam);
-        return true;
+bool MainWindow::HandleMessage(MessageId message, uintptr_t) {
+    if (message != MSG_REFRESH)
+        return false;
+    DrawClockFrame();
+    return true;
+}
+
+void MainWindow::DrawClockFrame() {
+    const GpsTimeNow now = gps_.TimeNow();
+    if (now.usable)
+        FeedSync(now.utc);
+    state_.gpsTimeValid = now.usable;
+    DrawPartialFrame(state_, now.local);
+    if (now.usable != gpsTimeValidSeen_) {
+        gpsTimeValidSeen_ = now.usable;
+        OnGpsTimeValidChanged();
     }
-    return false;
+}
+
+void MainWindow::OnGpsTimeValidChanged() {
+    UpdateSyncMenuItem();
+    if (state_.gpsTimeValid)
+        return;
+    if (const std::optional<SyncFailure> failure = sync_.GpsTimeLost(gps_.Connected()))
+        ReportSyncFailure(*failure);
+    ShowSyncProgress();
+}
+
+void MainWindow::SetGpsConnected(bool wanted) {
+    if (wanted == gps_.Connected())
+        return;
+    if (wanted) {
+        if (!gps_.Connect()) {
+            ShowMessageBox(this, GpsDeviceNotFoundText(), MessageIcon::Error);
+            return;
+        }
+    } else {
+        gps_.Disconnect();
+        PostWindowMessage(this, MSG_REFRESH);
+    }
+    if (connectBar_ != nullptr)
+        connectBar_->setVisible(!gps_.Connected());
+    if (disconnectBar_ != nullptr)
+        disconnectBar_->setVisible(gps_.Connected());
+    UpdateSyncMenuItem();
+}
+
+void MainWindow::UpdateSyncMenuItem() {
+    QWidget* bar = gps_.Connected() ? disconnectBar_ : connectBar_;
+    if (bar != nullptr)
+        EnableMenuCommand(SoftKeyMenu(bar, IDM_MENU), IDM_SYNCHRONIZE,
+                          sync_.CommandAvailable(state_.gpsTimeValid));
+}
+
+void MainWindow::StartSync() {
+    if (!sync_.Start())
+        return;
+    ShowSyncProgress();
+    StartWindowTimer(state_.windowTimers, this, TIMER_SYNC, int(SyncProcedure::kTimeout.count()));
+}
+
+void MainWindow::FeedSync(UtcTime gpsUtc) {
+    const std::optional<UtcTime> deviceUtc = ReadUtcTime();
+    if (!deviceUtc)
+        return;
+    const SyncStep step = sync_.Feed(gpsUtc, *deviceUtc);
+    ShowSyncProgress();
+    if (const auto* failed = std::get_if<SyncFailed>(&step))
+        ReportSyncFailure(failed->failure);
+    else if (const auto* shift = std::get_if<ShiftClock>(&step))
+        ShiftClockBy(shift->shift);
+}
+
+void MainWindow::OnSyncTimeout() {
+    if (const std::optional<SyncFailure> failure = sync_.Timeout())
+        ReportSyncFailure(*failure);
+    ShowSyncProgress();
+}
+
+// The only change of the device clock, made outside any lock. Until it answers "Synchronize" is
+// greyed; the answer is dropped if the window goes first.
+void MainWindow::ShiftClockBy(ClockTicks shift) {
+    UpdateSyncMenuItem();
+    ShiftDeviceClock(shift.count(), this, [this, shift](ClockChangeResult result) {
+        sync_.ClockChangeAnswered();
+        UpdateSyncMenuItem();
+        if (result != ClockChangeResult::Changed) {
+            ReportSyncFailure(SyncFailure::ClockNotChanged);
+            return;
+        }
+        QMetaObject::invokeMethod(
+            this, [this, shift] { ShowSyncDone(this, WholeSeconds(shift)); }, Qt::QueuedConnection);
+    });
+}
+
+// Shown once the frame or the event that ended the synchronisation is over.
+void MainWindow::ReportSyncFailure(SyncFailure failure) {
+    QMetaObject::invokeMethod(
+        this, [this, failure] { ShowSyncFailed(this, failure); }, Qt::QueuedConnection);
+}
+
+void MainWindow::ShowSyncProgress() {
+    syncLabel_->setVisible(sync_.Running());
+    if (!sync_.Running())
+        StopWindowTimer(state_.windowTimers, TIMER_SYNC);
 }
 
 // No frames are drawn while the dialog is open; the clock redraws at once after it.
@@ -214,10 +299,10 @@ void MainWindow::timerEvent(QTimerEvent* event) {
         screenInhibitor_.Hold(this, settings_.NoOff != 0);
         if (!screenInhibitor_.IsHeld())
             KeepAwake(settings_, keepAwakeCount_);
-        DrawPartialFrame(state_);
+        DrawClockFrame();
         break;
     case TIMER_SYNC:
-        OnSyncTimeout(state_);
+        OnSyncTimeout();
         break;
     default:
         QDialog::timerEvent(event);
@@ -276,9 +361,7 @@ bool MainWindow::InitMainWindow() {
     if (disconnectBar_ == nullptr)
         return false;
     disconnectBar_->hide(); // the GPS reader starts disconnected
-    state_.connectBar = connectBar_;
-    state_.disconnectBar = disconnectBar_;
-    UpdateSyncMenuItem(state_);
+    UpdateSyncMenuItem();
     boldFont_ = MakeBoldFont();
 
     face_->UseDirectPresentation();
@@ -319,7 +402,7 @@ void MainWindow::SetFullScreen(bool on) {
                 bar->hide();
         }
     } else {
-        if (QWidget* bar = state_.gpsConnected ? disconnectBar_ : connectBar_)
+        if (QWidget* bar = gps_.Connected() ? disconnectBar_ : connectBar_)
             bar->show();
         showNormal();
         if (byHand && normalArea_.isValid())
@@ -355,11 +438,6 @@ void CloseSiblingWindows(const QWidget* mainWindow) {
         QMetaObject::invokeMethod(
             window, [window] { window->close(); }, Qt::QueuedConnection);
     }
-}
-
-void UpdateSyncMenuItem(AppState& state) {
-    QWidget* bar = state.gpsConnected ? state.disconnectBar : state.connectBar;
-    EnableMenuCommand(SoftKeyMenu(bar, IDM_MENU), IDM_SYNCHRONIZE, SyncCommandAvailable(state));
 }
 
 } // namespace mv

@@ -6,6 +6,8 @@
 #include "app/preferences_dialog.h"
 #include "app/settings.h"
 #include "app/unsaved_settings.h"
+#include "gps/gps_session.h"
+#include "gps/sync_procedure.h"
 #include "platform/close_request_filter.h"
 #include "platform/screen_idle_inhibitor.h"
 #include "platform/window_messages.h"
@@ -47,6 +49,9 @@ public:
     QWidget* DisconnectBar() const { return disconnectBar_; } // "Disconnect" | "Menu"
     QLabel* SyncLabel() const { return syncLabel_; } // "Synchronizing time...", while a sync runs
     const QFont& BoldFont() const { return boldFont_; }
+    // Enables the "Synchronize" item of the visible bar's menu exactly while the synchronisation
+    // offers the command.
+    void UpdateSyncMenuItem();
 
 protected:
     bool event(QEvent* event) override;
@@ -63,6 +68,22 @@ private:
     void RunModal(const std::function<void()>& dialog);
     // The close request: the program's other dialogs are closed first, then the window ends.
     void EndByCloseRequest();
+
+    // The clock tick: the time to show (GPS time while usable, else the device's), a sample of
+    // it for a running synchronisation, the frame, and what follows a change of usability.
+    void DrawClockFrame();
+    void OnGpsTimeValidChanged();
+    // "Connect" and "Disconnect". A failed connect shows "Could not find GPS device..."; on a
+    // change the soft-key bar of the new state is shown and the "Synchronize" item updated.
+    void SetGpsConnected(bool wanted);
+    // "Synchronize", its samples, its time-out and its end.
+    void StartSync();
+    void FeedSync(UtcTime gpsUtc);
+    void OnSyncTimeout();
+    void ShiftClockBy(ClockTicks shift);
+    void ReportSyncFailure(SyncFailure failure);
+    // The "Synchronizing time..." label and the time-out follow whether a synchronisation runs.
+    void ShowSyncProgress();
 
     AppState& state_;
     Settings& settings_;
@@ -86,6 +107,9 @@ private:
     std::unique_ptr<BlockedCloseRequestFilter> closeFilter_;
     // Holds the screen on while "Disable auto-off" is set.
     ScreenIdleInhibitor screenInhibitor_;
+    GpsSession gps_;
+    SyncProcedure sync_;
+    bool gpsTimeValidSeen_ = false; // gpsTimeValid as the last tick reacted to it
 };
 
 // Makes, sets up and runs the main window until it ends. Returns -1 when the set-up failed, else
@@ -104,9 +128,6 @@ void KeepAwake(const Settings& settings, int32_t& count);
 
 // Asks every other visible top-level window of the program to close.
 void CloseSiblingWindows(const QWidget* mainWindow);
-
-// Enables the "Synchronize" item of the visible bar's menu exactly while SyncCommandAvailable.
-void UpdateSyncMenuItem(AppState& state);
 
 // Milliseconds from `start` to `now` on the wrapping 32-bit tick counter, as the tap rule counts
 // them: one less when the counter wrapped in between.

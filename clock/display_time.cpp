@@ -1,8 +1,8 @@
 #include "clock/display_time.h"
 
 #include "clock/hand_angles.h"
-#include "gps/gps_time.h"
 #include "platform/device_clock.h"
+#include "platform/utc_time.h"
 #include "platform/window_messages.h"
 #include "platform/window_timers.h"
 
@@ -40,8 +40,11 @@ void ForgetSecondStart(AppState& state) {
 } // namespace
 
 void ComputeDisplayTime(AppState& state) {
-    CalendarTime displayTime;
-    PollGpsTime(state, displayTime);
+    ComputeDisplayTime(state, DeviceLocalTimeOrZero());
+}
+
+void ComputeDisplayTime(AppState& state, const CalendarTime& shown) {
+    CalendarTime displayTime = shown;
 
     int64_t count = 0;
     if (state.settings.Smooth != 0 && CalendarToCount(displayTime, count)) {

@@ -3,6 +3,7 @@
 // motion, else every 1000 ms.
 
 #include "app/app_state.h"
+#include "platform/calendar.h"
 
 #include <cstdint>
 
@@ -14,6 +15,8 @@ constexpr int32_t ClockTimerPeriod(const Settings& settings) {
 
 // Takes the time to show (GPS or device), adds the milliseconds since the face first showed
 // its second when smooth motion is on, and stores the three hands' angles in the renderer.
+void ComputeDisplayTime(AppState& state, const CalendarTime& shown);
+// The same with the device's local time.
 void ComputeDisplayTime(AppState& state);
 
 // With smooth motion, waits for the local second to change first, so that the 100 ms ticks fall

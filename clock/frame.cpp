@@ -4,7 +4,6 @@
 #include "clock/face_layout.h"
 #include "clock/frame_compose.h"
 #include "clock/hand_geometry.h"
-#include "gps/gps_time_valid.h"
 
 #include <QRectF>
 
@@ -72,7 +71,6 @@ void DrawFullFrame(AppState& state) {
     SetPivot(renderer, layout.pivotX, layout.pivotY);
     DrawBackground(state.skin, backBuffer);
 
-    const bool indicatorChanged = state.gpsTimeValid != state.gpsIndicatorDrawn;
     state.gpsIndicatorDrawn = state.gpsTimeValid;
 
     // A full frame shows the angles the hands hold; it doesn't read the time.
@@ -88,8 +86,6 @@ void DrawFullFrame(AppState& state) {
 
     InvalidateWindowRegion(state.windowPaint,
                            RegionOf({0, 0, backBuffer.width, backBuffer.height}));
-    if (indicatorChanged)
-        OnGpsTimeValidChanged(state);
 }
 
 void PresentBackBuffer(const AppState& state, QPainter& painter, const Rect& rect) {

@@ -4,6 +4,7 @@
 // invalid, and the window's paint handling copies it to the screen with PresentBackBuffer.
 
 #include "app/app_state.h"
+#include "platform/calendar.h"
 #include "platform/geometry.h"
 
 #include <QPainter>
@@ -35,7 +36,9 @@ void DrawFullFrame(AppState& state);
 // Without pending angles, takes the display time; then redraws the moved hands and a changed
 // GPS indicator inside clip regions, one moved hand per pass (second, minute, hour) unless the
 // indicator changed, and repaints only what changed. Each pass is on screen before the next.
+// `shown` is the time to show; without it, the device's local time.
 void DrawPartialFrame(AppState& state, std::optional<PendingAngles> pending = std::nullopt);
+void DrawPartialFrame(AppState& state, const CalendarTime& shown);
 
 // Copies rect (device pixels) of the back buffer to the same place of the painter's device.
 void PresentBackBuffer(const AppState& state, QPainter& painter, const Rect& rect);

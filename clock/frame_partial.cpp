@@ -4,7 +4,7 @@
 #include "clock/frame_compose.h"
 #include "clock/frame_coverage.h"
 #include "clock/hand_geometry.h"
-#include "gps/gps_time_valid.h"
+#include "platform/utc_time.h"
 
 #include <array>
 
@@ -51,7 +51,7 @@ QRegion CoverageOf(const AppState& state, size_t hand) {
 }
 
 // One pass; returns the angles it deferred to the next pass, if any.
-std::optional<PendingAngles> DrawPartialPass(AppState& state,
+std::optional<PendingAngles> DrawPartialPass(AppState& state, const CalendarTime& shown,
                                              const std::optional<PendingAngles>& pending) {
     HandRenderer& renderer = state.handRenderer;
     if (pending) {
@@ -60,7 +60,7 @@ std::optional<PendingAngles> DrawPartialPass(AppState& state,
         if (pending->minute != kNoPendingAngle)
             renderer.hands[1].angle = pending->minute;
     } else {
-        ComputeDisplayTime(state);
+        ComputeDisplayTime(state, shown);
     }
 
     CandidateSlots slots;
@@ -119,21 +119,28 @@ std::optional<PendingAngles> DrawPartialPass(AppState& state,
     renderer.shadowSurface.clip.reset();
 
     InvalidateWindowRegion(state.windowPaint, repaintRegion);
-    if (indicatorChanged)
-        OnGpsTimeValidChanged(state);
     if (next.hour == kNoPendingAngle && next.minute == kNoPendingAngle)
         return std::nullopt;
     return next;
 }
 
-} // namespace
-
-void DrawPartialFrame(AppState& state, std::optional<PendingAngles> pending) {
-    while (std::optional<PendingAngles> next = DrawPartialPass(state, pending)) {
-        // The screen shows this pass before the next one is drawn.
+// The passes, each on screen before the next.
+void DrawPasses(AppState& state, const CalendarTime& shown, std::optional<PendingAngles> pending) {
+    while (std::optional<PendingAngles> next = DrawPartialPass(state, shown, pending)) {
         PaintInvalidNow(state.windowPaint);
         pending = next;
     }
+}
+
+} // namespace
+
+void DrawPartialFrame(AppState& state, std::optional<PendingAngles> pending) {
+    // Pending angles need no time; without them the first pass shows the device's.
+    DrawPasses(state, pending ? CalendarTime{} : DeviceLocalTimeOrZero(), pending);
+}
+
+void DrawPartialFrame(AppState& state, const CalendarTime& shown) {
+    DrawPasses(state, shown, std::nullopt);
 }
 
 } // namespace mv

@@ -1,15 +1,10 @@
-#include "gps/sync_finish.h"
-#include "platform/device_clock.h"
+#include "gps/sync_decision.h"
 
 namespace mv {
 
-namespace {
-constexpr int64_t kSecondsFrom1601To1970 = 11'644'473'600;
-} // namespace
-
-int64_t BuildTimeCount() {
+UtcTime BuildTime() {
     // Seconds since 1970 in UTC, given by the build (SOURCE_DATE_EPOCH when set).
-    return (int64_t(MV_BUILD_UNIX_TIME) + kSecondsFrom1601To1970) * kUnitsPerSecond;
+    return UtcTime(std::chrono::seconds(int64_t(MV_BUILD_UNIX_TIME)));
 }
 
 } // namespace mv

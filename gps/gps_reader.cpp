@@ -46,27 +46,18 @@ struct GpsReader::WorkerResources {
 namespace {
 
 void RunWorker(const std::shared_ptr<GpsReader::WorkerResources>& resources) {
-    GPS_POSITION position{};
-    position.dwVersion = kGpsPositionVersion;
-    position.dwSize = sizeof position;
-    GPS_DEVICE device{};
-    device.dwVersion = kGpsDeviceVersion;
-    device.dwSize = sizeof device;
+    GpsFix fix;
+    GpsReceiverState receiver;
     const std::array<Event*, 3> waitList = {&resources->locationEvent, &resources->stateEvent,
                                             &resources->stopEvent};
     for (;;) {
         const std::optional<size_t> signalled = WaitForAny(waitList);
         if (signalled == 0u) {
-            if (GPSGetPosition(resources->deviceHandle.load(), &position, kMaximumPositionAgeMs,
-                               0) == kGpsOk) {
-                const GPS_POSITION copy = position;
-                resources->listener->OnPosition(copy);
-            }
+            if (GpsReadFix(resources->deviceHandle.load(), kMaximumPositionAgeMs, fix) == kGpsOk)
+                resources->listener->OnFix(fix);
         } else if (signalled == 1u) {
-            if (GPSGetDeviceState(&device) == kGpsOk) {
-                const GPS_DEVICE copy = device;
-                resources->listener->OnDeviceState(copy);
-            }
+            if (GpsReadReceiverState(receiver) == kGpsOk)
+                resources->listener->OnReceiverState(receiver);
         } else if (signalled == 2u) {
             break;
         }

@@ -1,6 +1,6 @@
 #pragma once
-// The GPS reader: opens the GPS intermediate driver and runs a worker thread that waits for the
-// driver's notifications and hands each new position or device-state record to a listener.
+// The GPS reader: opens the GPS driver and runs a worker thread that waits for the driver's
+// notifications and hands each new fix or receiver state to a listener.
 
 #include "platform/gps_records.h"
 
@@ -22,12 +22,12 @@ constexpr int32_t kReaderWorkerStillRunning = int32_t(0x800705B4);
 // later, and the clock face stops showing it once it has been held this long.
 constexpr uint32_t kMaximumPositionAgeMs = 3000;
 
-// Receives the records on the worker thread. Results are ignored.
+// Receives the records on the worker thread.
 class GpsListener {
 public:
     virtual ~GpsListener() = default;
-    virtual uint32_t OnPosition(const GPS_POSITION& position) = 0;
-    virtual uint32_t OnDeviceState(const GPS_DEVICE& device) = 0;
+    virtual void OnFix(const GpsFix& fix) = 0;
+    virtual void OnReceiverState(const GpsReceiverState& state) = 0;
 };
 
 // At most one reader is open at a time.

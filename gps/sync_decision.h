@@ -2,6 +2,9 @@
 // What the samples of a synchronisation allow: the offset they agree on, and whether the time
 // that offset leads to may be set. Pure decisions, no clock or state of their own.
 
+#include "platform/utc_time.h"
+
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -13,26 +16,29 @@ namespace mv {
 // between the receiver's second and the sample. That delay stays below a second, or the report
 // would be the next one's time; so samples of one receiver lie within a second of each other,
 // and one further from the others than that is not late but wrong (a bad report).
-constexpr int64_t kSampleAgreementUnits = 10'000'000; // 1 s
+constexpr ClockTicks kSampleAgreement = std::chrono::seconds(1);
 // Fewer agreeing samples than this are no evidence: two can be the same bad report twice.
 constexpr size_t kFewestAgreeingSamples = 3;
 
-// The samples within kSampleAgreementUnits of their median, and of those the largest offset (the
+// The samples within kSampleAgreement of their median, and of those the largest offset (the
 // least delayed); none when fewer than kFewestAgreeingSamples agree.
-std::optional<int64_t> AgreedOffset(std::span<const int64_t> offsets);
+std::optional<ClockTicks> AgreedOffset(std::span<const ClockTicks> offsets);
 
 // A week-number rollover ahead puts a receiver 1024 weeks (19.6 years) in the future, and
 // receivers decades ahead have been seen. A clock in service 15 years after its program was
 // built is rare enough that a later time is taken for such an error and refused.
-constexpr int64_t kLatestTargetAfterBuildUnits = (15 * 365 + 4) * 86'400 * 10'000'000LL;
+constexpr ClockTicks kLatestTargetAfterBuild = std::chrono::days(15 * 365 + 4);
 
 enum class ShiftVerdict {
     Allowed,
     BeforeBuild, // a rollover behind, or a receiver that starts from an old date
-    TooFarAhead, // more than kLatestTargetAfterBuildUnits after the build
+    TooFarAhead, // more than kLatestTargetAfterBuild after the build
 };
 
-// Whether the clock, at nowUtc, may be shifted by `shift` (100-ns units) given the build time.
-ShiftVerdict JudgeShift(int64_t nowUtc, int64_t shift, int64_t buildUtc);
+// Whether the clock, at `now`, may be shifted by `shift` given the build time.
+ShiftVerdict JudgeShift(UtcTime now, ClockTicks shift, UtcTime build);
+
+// When this program was built: the clock is never set to a time before it.
+UtcTime BuildTime();
 
 } // namespace mv

@@ -184,6 +184,34 @@ uint32_t GPSGetDeviceState(GPS_DEVICE* device) {
     return kGpsOk;
 }
 
+GpsFix FixFromPosition(const GPS_POSITION& position) {
+    GpsFix fix;
+    if (position.FixQuality != kGpsFixQualityUnknown)
+        fix.kind = position.FixType == kGpsFixTypeUnknown ? GpsFixKind::None
+                   : position.FixType == kGpsFixType2D    ? GpsFixKind::TwoD
+                                                          : GpsFixKind::ThreeD;
+    fix.differential = position.FixQuality == kGpsFixQualityDifferential;
+    if ((position.dwValidFields & kGpsValidUtcTime) != 0)
+        fix.utc = UtcTimeFromCalendar(position.stUTCTime);
+    return fix;
+}
+
+uint32_t GpsReadFix(GpsDeviceHandle device, uint32_t maximumAgeMilliseconds, GpsFix& fix) {
+    GPS_POSITION position = EmptyPosition();
+    const uint32_t status = GPSGetPosition(device, &position, maximumAgeMilliseconds, 0);
+    if (status == kGpsOk)
+        fix = FixFromPosition(position);
+    return status;
+}
+
+uint32_t GpsReadReceiverState(GpsReceiverState& state) {
+    GPS_DEVICE device = EmptyDevice();
+    const uint32_t status = GPSGetDeviceState(&device);
+    if (status == kGpsOk)
+        state = {device.dwServiceState == kGpsStateOn, device.dwDeviceState == kGpsStateOn};
+    return status;
+}
+
 uint32_t GPSCloseDevice(GpsDeviceHandle device) {
     GpsDriver& driver = Driver();
     std::lock_guard openGuard(driver.openLock);

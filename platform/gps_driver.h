@@ -47,6 +47,10 @@ uint32_t GPSGetPosition(GpsDeviceHandle device, GPS_POSITION* position,
 // `device`, whose dwVersion (kGpsDeviceVersion) and dwSize (sizeof(GPS_DEVICE)) the caller sets.
 uint32_t GPSGetDeviceState(GPS_DEVICE* device);
 
+// GPSGetPosition and GPSGetDeviceState as the plain records of gps_records.h.
+uint32_t GpsReadFix(GpsDeviceHandle device, uint32_t maximumAgeMilliseconds, GpsFix& fix);
+uint32_t GpsReadReceiverState(GpsReceiverState& state);
+
 // Stops the driver thread and closes the connection. The events are never signalled after this
 // returns. A driver thread stuck in a slow connection attempt is left to end on its own.
 uint32_t GPSCloseDevice(GpsDeviceHandle device);

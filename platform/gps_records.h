@@ -1,13 +1,15 @@
 #pragma once
-// The two records of the GPS intermediate driver: the position record and the device-state
-// record, with their published sizes. The program fills only dwVersion and dwSize before a call
-// and reads stUTCTime, FixQuality and FixType of the position and dwServiceState and
-// dwDeviceState of the device.
+// The records of the GPS driver. The driver keeps a position record and a device-state record of
+// the intermediate driver's layout, with their published sizes; callers fill only dwVersion and
+// dwSize before a call. The layers above the platform see the plain records at the end: a fix
+// with its UTC time, and whether gpsd and its device are on.
 
 #include "platform/calendar.h"
+#include "platform/utc_time.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 namespace mv {
 
@@ -73,5 +75,26 @@ struct GPS_DEVICE {
     char16_t friendlyName[64];
 };
 static_assert(sizeof(GPS_DEVICE) == 216);
+
+enum class GpsFixKind { None, TwoD, ThreeD };
+
+// What a position report tells: the kind of fix and, when the report carried a valid one, the
+// receiver's UTC time.
+struct GpsFix {
+    GpsFixKind kind = GpsFixKind::None;
+    bool differential = false;
+    std::optional<UtcTime> utc;
+    friend bool operator==(const GpsFix&, const GpsFix&) = default;
+};
+
+struct GpsReceiverState {
+    bool serviceOn = false; // gpsd is reached
+    bool deviceOn = false;  // gpsd reports an active device
+    friend bool operator==(const GpsReceiverState&, const GpsReceiverState&) = default;
+};
+
+// The plain fix of a position record. A record without a fix quality or type has no fix; its
+// time counts only when its valid-fields bit says so and it names a moment.
+GpsFix FixFromPosition(const GPS_POSITION& position);
 
 } // namespace mv

@@ -4,10 +4,13 @@
 #include "platform/store.h"
 #include "test_env.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <dirent.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -235,6 +238,27 @@ bool UseGpsdAt(uint16_t port) {
                           nullptr) == kStoreOk &&
            StoreSetString(key, kGpsHostValue, u"127.0.0.1") == kStoreOk &&
            StoreSetDword(key, kGpsPortValue, port) == kStoreOk;
+}
+
+bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (!done()) {
+        if (elapsed.elapsed() > timeout.count())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+size_t ThreadCount() {
+    size_t count = 0;
+    if (DIR* tasks = opendir("/proc/self/task")) {
+        while (const dirent* entry = readdir(tasks))
+            count += entry->d_name[0] != '.';
+        closedir(tasks);
+    }
+    return count;
 }
 
 } // namespace mv::test

@@ -5,7 +5,9 @@
 // process die first.
 
 #include <QTemporaryDir>
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
@@ -75,5 +77,10 @@ private:
 uint16_t FreeLoopbackPort();
 // Points the GPS driver at 127.0.0.1:port through the current user's platform store.
 bool UseGpsdAt(uint16_t port);
+
+// Runs the event loop until `done` holds (true) or `timeout` passes (false).
+bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
+// Threads of this process now.
+size_t ThreadCount();
 
 } // namespace mv::test

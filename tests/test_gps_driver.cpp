@@ -6,7 +6,6 @@
 #include "test_env.h"
 
 #include <chrono>
-#include <dirent.h>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -52,16 +51,6 @@ bool WaitForRecord(Event& event, const std::function<bool(Record&)>& read,
             return true;
     }
     return false;
-}
-
-size_t ThreadCount() {
-    size_t count = 0;
-    if (DIR* tasks = opendir("/proc/self/task")) {
-        while (const dirent* entry = readdir(tasks))
-            count += entry->d_name[0] != '.';
-        closedir(tasks);
-    }
-    return count;
 }
 
 class GpsDriverTest : public ::testing::Test {
@@ -190,15 +179,15 @@ TEST_F(GpsDriverTest, ReportsALostGpsdAndReconnects) {
 }
 
 TEST_F(GpsDriverTest, CloseEndsTheDriverThreadAndSilencesTheEvents) {
-    const size_t threadsBefore = ThreadCount();
+    const size_t threadsBefore = test::ThreadCount();
     StartGpsdAndOpen();
     GPS_POSITION position;
     ASSERT_TRUE(WaitForFix(kGpsFixQualityGps, kGpsFixType3D, position)) << env_.Diagnostics();
-    EXPECT_EQ(ThreadCount(), threadsBefore + 1);
+    EXPECT_EQ(test::ThreadCount(), threadsBefore + 1);
 
     const GpsDeviceHandle closed = std::exchange(device_, GpsDeviceHandle::None);
     ASSERT_EQ(GPSCloseDevice(closed), kGpsOk);
-    EXPECT_EQ(ThreadCount(), threadsBefore);
+    EXPECT_EQ(test::ThreadCount(), threadsBefore);
     location_.Wait(0ms);
     state_.Wait(0ms);
     EXPECT_FALSE(location_.Wait(1500ms)); // the feeder goes on, the driver doesn't

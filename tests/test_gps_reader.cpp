@@ -1,8 +1,9 @@
-// The GPS reader and the Connect / Disconnect commands against a real gpsd on loopback.
+// The GPS reader and the GPS session: against a real gpsd on loopback fed by the NMEA feeder, and
+// against a fake gpsd for reports a real one can't be made to send.
 
-#include "gps/gps_connect.h"
-#include "gps/gps_time.h"
-#include "gps_app_host.h"
+#include "fake_gpsd.h"
+#include "gps/gps_session.h"
+#include "gps/sync_decision.h"
 #include "gps_test_env.h"
 #include "platform/device_clock.h"
 #include "platform/event.h"
@@ -10,8 +11,10 @@
 #include "test_env.h"
 
 #include <QElapsedTimer>
+#include <QObject>
 #include <atomic>
 #include <gtest/gtest.h>
+#include <optional>
 #include <thread>
 
 namespace mv {
@@ -19,146 +22,156 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr char kNoDeviceText[] =
-    "Could not find GPS device.\n\nPlease verify your system GPS settings.";
-
-class GpsReaderTest : public ::testing::Test {
+class GpsSessionTest : public ::testing::Test {
 protected:
     void SetUp() override {
         // The first thread of a process may bring helpers of the runtime's own (a sanitizer's).
         std::thread([] {}).join();
         threadsBefore_ = test::ThreadCount();
     }
-    void TearDown() override { SetGpsConnected(app_, nullptr, false); }
 
-    void StartGpsd(const std::string& fix = "3d") {
-        ASSERT_TRUE(env_.Start({fix, 0})) << env_.Diagnostics();
-        ASSERT_TRUE(test::UseGpsdAt(env_.GpsdPort()));
-    }
-    bool WaitForValidity(bool valid) {
-        return host_.RunUntil([&] { return app_.gpsTimeValid == valid; }, 5s);
+    bool WaitForUsable(bool usable, std::chrono::milliseconds timeout = 5s) {
+        return test::RunUntil([&] { return session_.TimeNow().usable == usable; }, timeout);
     }
     bool ThreadsBackToBefore() {
-        return host_.RunUntil([&] { return test::ThreadCount() == threadsBefore_; }, 2s);
+        return test::RunUntil([&] { return test::ThreadCount() == threadsBefore_; }, 2s);
     }
 
     test::IsolatedHome home_;
-    test::GpsTestEnv env_;
-    AppState app_;
-    test::GpsAppHost host_{app_};
+    QObject context_;
+    int reports_ = 0;
+    GpsSession session_{&context_, [this] { ++reports_; }};
     size_t threadsBefore_ = 0;
 };
 
-TEST_F(GpsReaderTest, NoGpsdShowsTheMessageAndLeavesNothingRunning) {
+TEST_F(GpsSessionTest, NoGpsdFailsAndLeavesNothingRunning) {
     ASSERT_TRUE(test::UseGpsdAt(test::FreeLoopbackPort()));
-    SetGpsConnected(app_, &host_.window, true);
-
-    ASSERT_EQ(host_.boxes.size(), 1u);
-    EXPECT_EQ(host_.boxes[0].text, kNoDeviceText);
-    EXPECT_EQ(host_.boxes[0].icon, MessageIcon::Error);
-    EXPECT_EQ(host_.boxes[0].owner, &host_.window);
-    EXPECT_FALSE(app_.gpsConnected);
-    EXPECT_EQ(app_.gpsReader, nullptr);
-    EXPECT_EQ(app_.gpsListener, nullptr);
-    EXPECT_FALSE(app_.connectBar->isHidden());
-    EXPECT_TRUE(app_.disconnectBar->isHidden());
+    EXPECT_FALSE(session_.Connect());
+    EXPECT_FALSE(session_.Connected());
     EXPECT_TRUE(ThreadsBackToBefore());
-
-    // Disconnect while disconnected does nothing.
-    SetGpsConnected(app_, &host_.window, false);
-    host_.RunFor(100ms);
-    EXPECT_EQ(host_.Count(MSG_REFRESH), 0);
+    session_.Disconnect(); // nothing to do
+    EXPECT_EQ(GpsDeviceNotFoundText(),
+              "Could not find GPS device.\n\nPlease verify your system GPS settings.");
 }
 
-TEST_F(GpsReaderTest, RecordsArriveAndUsabilityFollowsTheFix) {
-    StartGpsd("2d");
-    SetGpsConnected(app_, &host_.window, true);
-    ASSERT_TRUE(app_.gpsConnected);
-    EXPECT_TRUE(host_.boxes.empty());
-    EXPECT_TRUE(app_.connectBar->isHidden());
-    EXPECT_FALSE(app_.disconnectBar->isHidden());
-    const GpsReader* reader = app_.gpsReader.get();
-    SetGpsConnected(app_, &host_.window, true); // a second Connect does nothing
-    EXPECT_EQ(app_.gpsReader.get(), reader);
+TEST_F(GpsSessionTest, FollowsTheReceiverAndGpsdAcrossTheirChanges) {
+    test::GpsTestEnv env;
+    ASSERT_TRUE(env.Start({"2d", 0})) << env.Diagnostics();
+    ASSERT_TRUE(test::UseGpsdAt(env.GpsdPort()));
+    ASSERT_TRUE(session_.Connect());
+    EXPECT_TRUE(session_.Connect()); // connected already
 
-    ASSERT_TRUE(WaitForValidity(true)) << env_.Diagnostics();
-    EXPECT_TRUE(host_.SynchronizeEnabled());
-    {
-        const std::lock_guard lock(app_.gpsLock);
-        EXPECT_EQ(app_.gpsDevice.dwServiceState, kGpsStateOn);
-        EXPECT_EQ(app_.gpsDevice.dwDeviceState, kGpsStateOn);
-        EXPECT_EQ(app_.gpsPosition.FixType, kGpsFixType2D);
-        int64_t fixTime = 0;
-        int64_t now = 0;
-        ASSERT_TRUE(CalendarToCount(app_.gpsPosition.stUTCTime, fixTime));
-        ASSERT_TRUE(ReadUtcCount(now));
-        EXPECT_LT(std::abs(now - fixTime), 3 * kUnitsPerSecond);
-    }
+    ASSERT_TRUE(WaitForUsable(true)) << env.Diagnostics();
+    GpsRecords records = session_.Records();
+    EXPECT_EQ(records.receiver, (GpsReceiverState{true, true}));
+    EXPECT_EQ(records.fix.kind, GpsFixKind::TwoD);
+    const std::optional<UtcTime> now = ReadUtcTime();
+    ASSERT_TRUE(now && records.fix.utc);
+    EXPECT_LT(std::chrono::abs(*now - *records.fix.utc), 3s);
 
-    ASSERT_TRUE(env_.Feed("fix none"));
-    EXPECT_TRUE(WaitForValidity(false));
-    EXPECT_FALSE(host_.SynchronizeEnabled());
-    ASSERT_TRUE(env_.Feed("fix dgps"));
-    EXPECT_TRUE(WaitForValidity(true));
-    {
-        const std::lock_guard lock(app_.gpsLock);
-        EXPECT_EQ(app_.gpsPosition.FixQuality, kGpsFixQualityDifferential);
-    }
+    ASSERT_TRUE(env.Feed("fix none"));
+    EXPECT_TRUE(WaitForUsable(false));
+    ASSERT_TRUE(env.Feed("fix dgps"));
+    EXPECT_TRUE(WaitForUsable(true));
+    EXPECT_TRUE(session_.Records().fix.differential);
 
-    const int notifications = host_.Count(MSG_GPS_DATA);
-    SetGpsConnected(app_, &host_.window, false);
-    EXPECT_EQ(app_.gpsReader, nullptr);
-    EXPECT_FALSE(app_.connectBar->isHidden());
-    EXPECT_TRUE(app_.disconnectBar->isHidden());
-    // The refresh that follows finds the reader gone; nothing arrives any more.
-    EXPECT_TRUE(host_.RunUntil([&] { return host_.Count(MSG_REFRESH) == 1; }, 1s));
-    EXPECT_FALSE(app_.gpsTimeValid);
-    EXPECT_TRUE(ThreadsBackToBefore());
-    host_.RunFor(1500ms);
-    EXPECT_EQ(host_.Count(MSG_GPS_DATA), notifications);
-}
+    env.StopGpsd();
+    EXPECT_TRUE(WaitForUsable(false));
+    ASSERT_TRUE(env.StartGpsd()) << env.Diagnostics();
+    EXPECT_TRUE(WaitForUsable(true)) << env.Diagnostics();
 
-TEST_F(GpsReaderTest, SurvivesGpsdGoingAwayAndComingBack) {
-    StartGpsd();
-    SetGpsConnected(app_, &host_.window, true);
-    ASSERT_TRUE(WaitForValidity(true)) << env_.Diagnostics();
-
-    env_.StopGpsd();
-    EXPECT_TRUE(WaitForValidity(false));
-    ASSERT_TRUE(env_.StartGpsd()) << env_.Diagnostics();
-    EXPECT_TRUE(WaitForValidity(true)) << env_.Diagnostics();
-    EXPECT_TRUE(app_.gpsConnected);
-}
-
-TEST_F(GpsReaderTest, ASilentReceiverGivesWayToTheDeviceClock) {
-    StartGpsd();
-    SetGpsConnected(app_, &host_.window, true);
-    ASSERT_TRUE(WaitForValidity(true)) << env_.Diagnostics();
-    ASSERT_TRUE(env_.Feed("stop"));
+    // gpsd keeps the device open and sends nothing; the clock's frames notice.
+    ASSERT_TRUE(env.Feed("stop"));
     QElapsedTimer silence;
     silence.start();
-    // gpsd keeps the device open and sends nothing; the clock tick's frames notice.
-    EXPECT_TRUE(host_.RunUntil(
-        [&] {
-            CalendarTime shown;
-            PollGpsTime(app_, shown);
-            return !app_.gpsTimeValid;
-        },
-        5s));
-    EXPECT_GE(silence.elapsed(), int64_t(kMaximumPositionAgeMs) - 1000); // a report was due
+    EXPECT_TRUE(WaitForUsable(false));
+    // The last report came at most about a second before the stop.
+    EXPECT_GE(silence.elapsed(), int64_t(kMaximumPositionAgeMs) - 1200);
+
+    EXPECT_GT(reports_, 0);
+    session_.Disconnect();
+    EXPECT_FALSE(session_.TimeNow().usable);
+    EXPECT_TRUE(ThreadsBackToBefore());
+    test::RunUntil([] { return false; }, 100ms); // what was on its way arrives
+    const int reports = reports_;
+    ASSERT_TRUE(env.Feed("start"));
+    test::RunUntil([] { return false; }, 1500ms);
+    EXPECT_EQ(reports_, reports);
 }
 
-// Blocks the worker in its first position notification until released.
+TEST_F(GpsSessionTest, BadReportsNeverGiveATimeToSet) {
+    constexpr int64_t kYearNs = 365LL * 86'400 * 1'000'000'000;
+    const struct {
+        const char* what;
+        test::FakeGpsd::Script script;
+        bool usable; // else never usable while the script runs
+    } cases[] = {
+        {"invalid JSON and a 1 MB line, then good reports",
+         [](int step) -> std::optional<std::string> {
+             if (step == 0)
+                 return R"({"class":"TPV","mode":3,"time":"2026-)"
+                        "\n";
+             if (step == 1)
+                 return R"({"class":"TPV","mode":3,"tag":")" + std::string(1 << 20, 'x') + "\"}\n";
+             return test::TpvReport(test::UnixNanosecondsNow());
+         },
+         true},
+        {"a flood of reports",
+         [](int step) {
+             std::string reports;
+             for (int i = 0; i < (step == 1 ? 2000 : 1); ++i)
+                 reports += test::TpvReport(test::UnixNanosecondsNow());
+             return std::optional(reports);
+         },
+         true},
+        {"fixes without a time",
+         [](int) { return std::optional(test::TpvReport(test::UnixNanosecondsNow(), 3, false)); },
+         false},
+        {"no fix",
+         [](int) { return std::optional(test::TpvReport(test::UnixNanosecondsNow(), 1)); }, false},
+        {"a garbled date",
+         [](int) -> std::optional<std::string> {
+             return R"({"class":"TPV","device":"/dev/fake0","mode":3,)"
+                    R"("time":"9999-99-99T99:99:99.000Z","lat":48.1,"lon":11.5})"
+                    "\n";
+         },
+         false},
+        {"a receiver 69 years ahead",
+         [](int) {
+             return std::optional(test::TpvReport(test::UnixNanosecondsNow() + 69 * kYearNs));
+         },
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::FakeGpsd gpsd(c.script, 100ms);
+        ASSERT_TRUE(gpsd.Start());
+        ASSERT_TRUE(test::UseGpsdAt(gpsd.Port()));
+        ASSERT_TRUE(session_.Connect());
+        // Usable time must be a time the clock may be set to.
+        const auto settable = [&] {
+            const GpsTimeNow gps = session_.TimeNow();
+            const std::optional<UtcTime> now = ReadUtcTime();
+            return gps.usable && now &&
+                   JudgeShift(*now, gps.utc - *now, BuildTime()) == ShiftVerdict::Allowed;
+        };
+        EXPECT_EQ(test::RunUntil([&] { return gpsd.StepsSent() > 3 && settable(); },
+                                 c.usable ? 5s : 1500ms),
+                  c.usable);
+        session_.Disconnect();
+    }
+}
+
+// Blocks the worker in its first fix notification until released.
 class StuckListener : public GpsListener {
 public:
-    uint32_t OnPosition(const GPS_POSITION&) override {
+    void OnFix(const GpsFix&) override {
         if (!entered_.exchange(true)) {
             inside.Signal();
             release.Wait();
         }
-        return 0;
     }
-    uint32_t OnDeviceState(const GPS_DEVICE&) override { return 0; }
+    void OnReceiverState(const GpsReceiverState&) override {}
 
     Event inside;
     Event release;
@@ -167,7 +180,7 @@ private:
     std::atomic<bool> entered_ = false;
 };
 
-TEST_F(GpsReaderTest, StatusCodesAndAWorkerThatDoesNotStopInTime) {
+TEST_F(GpsSessionTest, ReaderStatusCodesAndAWorkerThatDoesNotStopInTime) {
     GpsReader reader;
     StuckListener listener;
     EXPECT_EQ(reader.Open(nullptr), kReaderInvalidArgument);
@@ -176,10 +189,12 @@ TEST_F(GpsReaderTest, StatusCodesAndAWorkerThatDoesNotStopInTime) {
     EXPECT_EQ(reader.Open(&listener), int32_t(0x80070000u | kGpsErrorNotFound));
     EXPECT_TRUE(ThreadsBackToBefore());
 
-    StartGpsd();
+    test::GpsTestEnv env;
+    ASSERT_TRUE(env.Start()) << env.Diagnostics();
+    ASSERT_TRUE(test::UseGpsdAt(env.GpsdPort()));
     ASSERT_EQ(reader.Open(&listener), kReaderOk);
     EXPECT_EQ(reader.Open(&listener), int32_t(0x80070000u | kGpsErrorBusy));
-    ASSERT_TRUE(listener.inside.Wait(5s)) << env_.Diagnostics();
+    ASSERT_TRUE(listener.inside.Wait(5s)) << env.Diagnostics();
 
     // The stuck worker still holds the device and its events once Close has given up.
     EXPECT_EQ(reader.Close(), kReaderWorkerStillRunning);
@@ -189,7 +204,7 @@ TEST_F(GpsReaderTest, StatusCodesAndAWorkerThatDoesNotStopInTime) {
     // Released, it ends and closes the device after it.
     listener.release.Signal();
     GpsDeviceHandle device = GpsDeviceHandle::None;
-    EXPECT_TRUE(host_.RunUntil(
+    EXPECT_TRUE(test::RunUntil(
         [&] {
             return (device = GPSOpenDevice(nullptr, nullptr, nullptr, 0)) != GpsDeviceHandle::None;
         },

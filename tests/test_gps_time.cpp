@@ -1,8 +1,9 @@
 // Which time the face shows: GPS time in local time exactly while every usability condition
-// holds (a fix, with its time, not older than the maximum age), otherwise the device's local time.
-#include "gps/gps_reader.h"
-#include "gps/gps_time.h"
+// holds (a fix, with its time, not older than the maximum age), otherwise the device's local time;
+// and the plain fix the driver makes of a position record.
+#include "gps/gps_session.h"
 #include "platform/device_clock.h"
+#include "platform/gps_driver.h"
 
 #include <cstdlib>
 #include <ctime>
@@ -11,68 +12,92 @@
 namespace mv {
 namespace {
 
-class PollGpsTimeTest : public testing::Test {
+constexpr CalendarTime kFixUtc{2026, 7, 0, 1, 9, 30, 15, 250}; // 11:30:15.250 in Berlin
+
+GPS_POSITION PositionWithFix() {
+    GPS_POSITION position{};
+    position.FixQuality = kGpsFixQualityGps;
+    position.FixType = kGpsFixType3D;
+    position.stUTCTime = kFixUtc;
+    position.dwValidFields = kGpsValidUtcTime;
+    return position;
+}
+
+class GpsTimeTest : public testing::Test {
 protected:
     void SetUp() override {
         setenv("TZ", "Europe/Berlin", 1);
         tzset();
         // Device clock: 2026-07-01 10:00:00 UTC (12:00 local, summer time).
-        CalendarTime device{2026, 7, 0, 1, 10, 0, 0, 0};
         int64_t count = 0;
-        ASSERT_TRUE(CalendarToCount(device, count));
+        ASSERT_TRUE(CalendarToCount({2026, 7, 0, 1, 10, 0, 0, 0}, count));
         UseManualClock(count, 0);
-        // A receiver reporting 2026-07-01 09:30:15.250 UTC.
-        app_.gpsConnected = true;
-        app_.gpsDevice.dwServiceState = kGpsStateOn;
-        app_.gpsDevice.dwDeviceState = kGpsStateOn;
-        app_.gpsPosition.FixQuality = kGpsFixQualityGps;
-        app_.gpsPosition.FixType = kGpsFixType3D;
-        app_.gpsPosition.stUTCTime = {2026, 7, 0, 1, 9, 30, 15, 250};
-        app_.gpsPosition.dwValidFields = kGpsValidUtcTime;
-        app_.gpsPositionTick = 0; // arrived just now
     }
     void TearDown() override {
         UseSystemClock();
         unsetenv("TZ");
         tzset();
     }
-
-    AppState app_;
 };
 
-TEST_F(PollGpsTimeTest, UsableGpsTimeIsShownInLocalTime) {
-    AdvanceManualClock(kMaximumPositionAgeMs); // still current at the maximum age
-    CalendarTime shown;
-    PollGpsTime(app_, shown);
-    EXPECT_TRUE(app_.gpsTimeValid);
-    EXPECT_EQ(shown.hour, 11);
-    EXPECT_EQ(shown.minute, 30);
-    EXPECT_EQ(shown.second, 15);
-    EXPECT_EQ(shown.milliseconds, 250);
+TEST_F(GpsTimeTest, UsableGpsTimeIsShownInLocalTimeUntilItsMaximumAge) {
+    const GpsRecords records{{true, true}, FixFromPosition(PositionWithFix()), 7};
+    const GpsTimeNow now = EvaluateGpsTime(true, records, 7 + kMaximumPositionAgeMs);
+    ASSERT_TRUE(now.usable);
+    EXPECT_EQ(now.utc, UtcTimeFromCalendar(kFixUtc));
+    EXPECT_EQ(now.local.hour, 11);
+    EXPECT_EQ(now.local.minute, 30);
+    EXPECT_EQ(now.local.second, 15);
+    EXPECT_EQ(now.local.milliseconds, 250);
 }
 
-TEST_F(PollGpsTimeTest, AnyFailedConditionFallsBackToTheDeviceTime) {
-    const auto conditions = {
-        +[](AppState& a) { a.gpsConnected = false; },
-        +[](AppState& a) { a.gpsDevice.dwServiceState = 0; },
-        +[](AppState& a) { a.gpsDevice.dwDeviceState = 2; },
-        +[](AppState& a) { a.gpsPosition.FixQuality = kGpsFixQualityUnknown; },
-        +[](AppState& a) { a.gpsPosition.FixType = kGpsFixTypeUnknown; },
-        // A fix without its time, or with one that names no moment, is not shown as midnight.
-        +[](AppState& a) { a.gpsPosition.dwValidFields = kGpsValidLatitude; },
-        +[](AppState& a) { a.gpsPosition.stUTCTime.month = 13; },
-        // A receiver that fell silent: its last position has grown too old.
-        +[](AppState&) { AdvanceManualClock(kMaximumPositionAgeMs + 1); },
+TEST_F(GpsTimeTest, AnyFailedConditionFallsBackToTheDeviceTime) {
+    struct Case {
+        const char* what;
+        void (*breakIt)(bool& connected, GpsReceiverState&, GPS_POSITION&, uint32_t& age);
     };
-    for (auto breakCondition : conditions) {
-        SetUp();
-        breakCondition(app_);
-        CalendarTime shown;
-        PollGpsTime(app_, shown);
-        EXPECT_FALSE(app_.gpsTimeValid);
-        EXPECT_EQ(shown.hour, 12);
-        EXPECT_EQ(shown.minute, 0);
+    const Case cases[] = {
+        {"disconnected", [](bool& c, GpsReceiverState&, GPS_POSITION&, uint32_t&) { c = false; }},
+        {"gpsd not reached",
+         [](bool&, GpsReceiverState& r, GPS_POSITION&, uint32_t&) { r.serviceOn = false; }},
+        {"no active device",
+         [](bool&, GpsReceiverState& r, GPS_POSITION&, uint32_t&) { r.deviceOn = false; }},
+        {"no fix quality", [](bool&, GpsReceiverState&, GPS_POSITION& p,
+                              uint32_t&) { p.FixQuality = kGpsFixQualityUnknown; }},
+        {"no fix type", [](bool&, GpsReceiverState&, GPS_POSITION& p,
+                           uint32_t&) { p.FixType = kGpsFixTypeUnknown; }},
+        // A fix without its time, or with one that names no moment, is not shown as midnight.
+        {"no time field", [](bool&, GpsReceiverState&, GPS_POSITION& p,
+                             uint32_t&) { p.dwValidFields = kGpsValidLatitude; }},
+        {"month 13",
+         [](bool&, GpsReceiverState&, GPS_POSITION& p, uint32_t&) { p.stUTCTime.month = 13; }},
+        // A receiver that fell silent: its last position has grown too old.
+        {"too old", [](bool&, GpsReceiverState&, GPS_POSITION&,
+                       uint32_t& a) { a = kMaximumPositionAgeMs + 1; }},
+    };
+    for (const Case& c : cases) {
+        bool connected = true;
+        GpsReceiverState receiver{true, true};
+        GPS_POSITION position = PositionWithFix();
+        uint32_t age = 0;
+        c.breakIt(connected, receiver, position, age);
+        const GpsTimeNow now =
+            EvaluateGpsTime(connected, {receiver, FixFromPosition(position), 0xFFFF'FFF0u},
+                            0xFFFF'FFF0u + age); // the tick wraps in between
+        EXPECT_FALSE(now.usable) << c.what;
+        EXPECT_EQ(now.local.hour, 12) << c.what;
+        EXPECT_EQ(now.local.minute, 0) << c.what;
     }
+}
+
+TEST(FixFromPosition, TellsTheKindOfFixAndItsTime) {
+    GPS_POSITION position = PositionWithFix();
+    EXPECT_EQ(FixFromPosition(position),
+              (GpsFix{GpsFixKind::ThreeD, false, UtcTimeFromCalendar(kFixUtc)}));
+    position.FixType = kGpsFixType2D;
+    position.FixQuality = kGpsFixQualityDifferential;
+    position.dwValidFields = kGpsValidLatitude | kGpsValidLongitude;
+    EXPECT_EQ(FixFromPosition(position), (GpsFix{GpsFixKind::TwoD, true, std::nullopt}));
 }
 
 } // namespace

@@ -179,11 +179,9 @@ TEST_F(MainWindowTest, FullScreenHidesTheBarsAndActivationFromElsewhereLeavesIt)
     window->SetFullScreen(true);
     EXPECT_TRUE(WaitUntil([&] { return window->isFullScreen(); }));
     ExpectBars(false, false);
-    // Back to normal with the bar of the connection state.
-    state->gpsConnected = true;
+    // Back to normal with the bar of the connection state (disconnected here).
     window->SetFullScreen(false);
-    ExpectBars(false, true);
-    state->gpsConnected = false;
+    ExpectBars(true, false);
 
     window->SetFullScreen(true);
     // Coming back from one of the program's own dialogs keeps full screen.

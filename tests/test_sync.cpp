@@ -1,382 +1,229 @@
-// The clock synchronisation against a real gpsd on loopback, with the simulated device clock (the
-// machine's clock is never touched).
+// The clock synchronisation: the procedure's rules on a simulated timeline, then the main window's
+// "Synchronize" against a real gpsd on loopback with the simulated device clock (the machine's
+// clock is never touched).
 
-#include "fake_gpsd.h"
-#include "gps/gps_connect.h"
-#include "gps/gps_time.h"
-#include "gps/sync.h"
-#include "gps_app_host.h"
+#include "app/main_window.h"
+#include "gps/sync_procedure.h"
 #include "gps_test_env.h"
-#include "platform/clock_change.h"
 #include "platform/device_clock.h"
-#include "platform/window_timers.h"
+#include "platform/message_box.h"
+#include "platform/screen.h"
+#include "platform/window_commands.h"
+#include "resources/resource_ids.h"
+#include "skin/skin_loader.h"
 #include "test_env.h"
 
-#include <QElapsedTimer>
+#include <QLabel>
+#include <QWidget>
 #include <gtest/gtest.h>
-#include <optional>
+#include <memory>
+#include <variant>
+#include <vector>
 
 namespace mv {
 namespace {
 
 using namespace std::chrono_literals;
 
-constexpr int64_t kAheadUnits = 57 * kUnitsPerSecond / 10; // 5.7 s
-constexpr char kConnectivityFailure[] =
-    "Time synchronization failed.\n\nFix your GPS connectivity and try again.";
-constexpr char kNotChangedFailure[] =
-    "Time synchronization failed.\n\nThe system clock could not be changed.";
+constexpr ClockTicks kTenth = 100ms;
+constexpr UtcTime kBuild{std::chrono::seconds(1'750'000'000)}; // 2025
+constexpr UtcTime kNow = kBuild + std::chrono::days(365);
 
-class SyncTest : public ::testing::Test {
-protected:
-    void TearDown() override {
-        SetGpsConnected(app_, nullptr, false);
-        UseSystemClock();
+// One report per GPS time, each sampled by a frame whose device clock starts `ahead` of kNow and
+// moves on 100 ms per report; the step of the last frame.
+SyncStep Sample(SyncProcedure& sync, std::initializer_list<ClockTicks> gpsFromNow,
+                ClockTicks ahead) {
+    SyncStep step;
+    UtcTime device = kNow + ahead;
+    for (const ClockTicks gps : gpsFromNow) {
+        sync.NoteReport();
+        step = sync.Feed(kNow + gps, device);
+        device += kTenth;
     }
-
-    // gpsd with the feeder, the simulated clock `ahead` of the system clock, connected and
-    // showing GPS time.
-    void ConnectWithClockAhead(int64_t ahead) {
-        UseSimulatedClock(ahead);
-        ASSERT_TRUE(env_.Start()) << env_.Diagnostics();
-        ASSERT_TRUE(test::UseGpsdAt(env_.GpsdPort()));
-        SetGpsConnected(app_, &host_.window, true);
-        ASSERT_TRUE(app_.gpsConnected);
-        ASSERT_TRUE(host_.RunUntil([&] { return app_.gpsTimeValid; }, 5s)) << env_.Diagnostics();
-    }
-    bool SyncEnded(std::chrono::milliseconds timeout) {
-        return host_.RunUntil(
-            [&] { return host_.Count(MSG_SYNC_DONE) + host_.Count(MSG_SYNC_FAILED) > 0; }, timeout);
-    }
-    void ExpectIdle() {
-        EXPECT_EQ(app_.samplesLeft, 0);
-        EXPECT_FALSE(WindowTimerRunning(app_.windowTimers, TIMER_SYNC));
-        EXPECT_TRUE(host_.syncLabel->isHidden());
-    }
-
-    test::IsolatedHome home_;
-    test::GpsTestEnv env_;
-    AppState app_;
-    test::GpsAppHost host_{app_};
-};
-
-TEST_F(SyncTest, ClockAheadIsMovedBackByTheBestSample) {
-    ConnectWithClockAhead(kAheadUnits);
-    StartSync(app_);
-    EXPECT_FALSE(host_.syncLabel->isHidden());
-    // A second "Synchronize" after the first sample starts over; one message still follows.
-    ASSERT_TRUE(host_.RunUntil([&] { return app_.samplesLeft < 5; }, 3s));
-    StartSync(app_);
-    EXPECT_EQ(app_.samplesLeft, 5);
-
-    ASSERT_TRUE(SyncEnded(7s)) << env_.Diagnostics();
-    host_.RunFor(200ms);
-    ASSERT_EQ(host_.Count(MSG_SYNC_DONE), 1);
-    EXPECT_EQ(host_.Count(MSG_SYNC_FAILED), 0);
-    ExpectIdle();
-    // Every offset is -5.7 s minus its delivery delay; the largest wins, -5.7x s is "-5".
-    EXPECT_LT(app_.bestOffset, -kAheadUnits);
-    EXPECT_GT(app_.bestOffset, -kAheadUnits - 300 * kUnitsPerMillisecond);
-    ASSERT_EQ(host_.boxes.size(), 1u);
-    EXPECT_EQ(host_.boxes[0].text, "Time synchronization was successful.\n\nSystem clock has been "
-                                   "shifted by -5 seconds.");
-    EXPECT_EQ(host_.boxes[0].icon, MessageIcon::Information);
-    // What is left is the delivery delay of the best sample.
-    const int64_t residual = SimulatedClockOffset();
-    EXPECT_LE(residual, 0);
-    EXPECT_GT(residual, -300 * kUnitsPerMillisecond);
+    return step;
 }
 
-TEST_F(SyncTest, TooFewNotificationsTimeOut) {
-    ConnectWithClockAhead(kAheadUnits);
-    ASSERT_TRUE(env_.Feed("stop"));
-    host_.RunFor(1200ms); // what was on its way has arrived
-    QElapsedTimer elapsed;
-    elapsed.start();
-    StartSync(app_);
-
-    ASSERT_TRUE(SyncEnded(8s));
-    EXPECT_GE(elapsed.elapsed(), 5900);
-    ASSERT_EQ(host_.Count(MSG_SYNC_FAILED), 1);
-    ASSERT_EQ(host_.boxes.size(), 1u);
-    EXPECT_EQ(host_.boxes[0].text, kConnectivityFailure);
-    EXPECT_EQ(host_.boxes[0].icon, MessageIcon::Warning);
-    ExpectIdle();
-    EXPECT_EQ(SimulatedClockOffset(), kAheadUnits);
+std::optional<ClockTicks> ShiftOf(const SyncStep& step) {
+    const auto* shift = std::get_if<ShiftClock>(&step);
+    return shift != nullptr ? std::optional(shift->shift) : std::nullopt;
 }
 
-TEST_F(SyncTest, LostFixFailsAtOnceAndDisconnectEndsSilently) {
-    ConnectWithClockAhead(kAheadUnits);
-    QElapsedTimer elapsed;
-    elapsed.start();
-    StartSync(app_);
-    ASSERT_TRUE(env_.Feed("fix none"));
-    ASSERT_TRUE(SyncEnded(4s));
-    EXPECT_LT(elapsed.elapsed(), 3000);
-    ASSERT_EQ(host_.boxes.size(), 1u);
-    EXPECT_EQ(host_.boxes[0].text, kConnectivityFailure);
-    ExpectIdle();
-
-    ASSERT_TRUE(env_.Feed("fix 3d"));
-    ASSERT_TRUE(host_.RunUntil([&] { return app_.gpsTimeValid; }, 5s));
-    StartSync(app_);
-    SetGpsConnected(app_, &host_.window, false);
-    ASSERT_TRUE(host_.RunUntil([&] { return !app_.gpsTimeValid; }, 1s));
-    host_.RunFor(300ms);
-    ExpectIdle();
-    EXPECT_EQ(host_.boxes.size(), 1u);
-    EXPECT_EQ(SimulatedClockOffset(), kAheadUnits);
+std::optional<SyncFailure> FailureOf(const SyncStep& step) {
+    const auto* failed = std::get_if<SyncFailed>(&step);
+    return failed != nullptr ? std::optional(failed->failure) : std::nullopt;
 }
 
-// Without gpsd: fix times set directly and a manual device clock that moves on between samples.
-class SyncSamplesTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(ReadUtcCount(now_));
-        now_ -= now_ % kUnitsPerSecond;
-        app_.gpsConnected = true;
-        app_.gpsDevice.dwServiceState = kGpsStateOn;
-        app_.gpsDevice.dwDeviceState = kGpsStateOn;
-        app_.gpsPosition.FixQuality = kGpsFixQualityGps;
-        app_.gpsPosition.FixType = kGpsFixType3D;
-        app_.gpsPosition.dwValidFields = kGpsValidUtcTime;
-    }
-    void TearDown() override {
-        ReleaseHeldClockChanges();
-        UseSystemClock();
-    }
-
-    // One notification per fix time, each followed by a frame, the device clock 100 ms further
-    // each time; the device clock starts `ahead` of now_.
-    void RunSamples(std::initializer_list<int64_t> fixTimes, int64_t ahead) {
-        UseManualClock(now_ + ahead, 0);
-        StartSync(app_);
-        for (const int64_t fixTime : fixTimes) {
-            ASSERT_TRUE(CountToCalendar(fixTime, app_.gpsPosition.stUTCTime));
-            app_.gpsPositionTick = ReadTickCount();
-            CountGpsNotification(app_);
-            CalendarTime shown;
-            PollGpsTime(app_, shown);
-            AdvanceManualClock(100);
-        }
-        host_.RunFor(50ms);
-    }
-    int64_t DeviceTime() {
-        int64_t device = 0;
-        EXPECT_TRUE(ReadUtcCount(device));
-        return device;
-    }
-
-    int64_t now_ = 0;
-    AppState app_;
-    test::GpsAppHost host_{app_};
-};
-
-constexpr int64_t kWeekUnits = 7LL * 24 * 3600 * kUnitsPerSecond;
-constexpr char kShiftedBackFive[] =
-    "Time synchronization was successful.\n\nSystem clock has been shifted by -5 seconds.";
-
-TEST_F(SyncSamplesTest, TheLargestAgreeingOffsetWinsAndTheShiftIsTruncated) {
-    // 5.9 s ahead, then 6.0, ... 6.3; one report 1024 weeks ahead is not evidence.
-    RunSamples({now_, now_, now_ + 1024 * kWeekUnits, now_, now_}, 59 * kUnitsPerSecond / 10);
-
-    EXPECT_EQ(app_.bestOffset, -59 * kUnitsPerSecond / 10);
-    ASSERT_EQ(host_.boxes.size(), 1u);
-    EXPECT_EQ(host_.boxes[0].text, kShiftedBackFive);
-    // 6.3 s ahead at the fifth sample, moved back 5.9 s, then 100 ms on.
-    EXPECT_EQ(DeviceTime(), now_ + 5 * kUnitsPerSecond / 10);
-}
-
-TEST_F(SyncSamplesTest, SamplesThatDontAgreeChangeNothing) {
-    RunSamples({now_, now_ + 400 * kWeekUnits, now_ - 300 * kWeekUnits, now_ + 5 * kUnitsPerSecond,
-                now_ + 1024 * kWeekUnits},
-               0);
-    ASSERT_EQ(host_.Count(MSG_SYNC_FAILED), 1);
-    EXPECT_EQ(host_.messages.back().wParam, kSyncFailedNoGpsTime);
-    ASSERT_EQ(host_.boxes.size(), 1u);
-    EXPECT_EQ(host_.boxes[0].text, kConnectivityFailure);
-    EXPECT_EQ(DeviceTime(), now_ + 5 * kUnitsPerSecond / 10); // only the samples' own steps
-}
-
-TEST_F(SyncSamplesTest, TimesBeforeTheBuildOrFarAfterItAreRefused) {
-    const struct {
-        int64_t fixTime;
-        uintptr_t failure;
-    } cases[] = {
-        {now_ - 1024 * kWeekUnits, kSyncFailedBeforeBuild}, // a week-number rollover behind
-        {now_ + 3640 * kWeekUnits, kSyncFailedTooFarAhead}, // a receiver 70 years ahead
-    };
-    for (const auto& c : cases) {
-        host_.boxes.clear();
-        RunSamples({c.fixTime, c.fixTime, c.fixTime, c.fixTime, c.fixTime}, 0);
-        ASSERT_FALSE(host_.messages.empty());
-        EXPECT_EQ(host_.messages.back().message, MSG_SYNC_FAILED);
-        EXPECT_EQ(host_.messages.back().wParam, c.failure);
-        ASSERT_EQ(host_.boxes.size(), 1u);
-        EXPECT_EQ(host_.boxes[0].text, kNotChangedFailure);
-        EXPECT_EQ(host_.boxes[0].icon, MessageIcon::Warning);
-        EXPECT_EQ(DeviceTime(), now_ + 5 * kUnitsPerSecond / 10);
-    }
-}
-
-TEST_F(SyncSamplesTest, NoSecondSynchronisationWhileAClockChangeAwaitsItsAnswer) {
-    app_.gpsTimeValid = true;
-    HoldClockChanges();
-    RunSamples({now_, now_, now_, now_, now_}, 59 * kUnitsPerSecond / 10);
-    EXPECT_TRUE(app_.clockChangePending);
-    EXPECT_FALSE(host_.SynchronizeEnabled());
-    StartSync(app_); // would measure the same uncorrected clock again
-    EXPECT_EQ(app_.samplesLeft, 0);
-    EXPECT_TRUE(host_.syncLabel->isHidden());
-
-    ReleaseHeldClockChanges();
-    EXPECT_FALSE(app_.clockChangePending);
-    EXPECT_TRUE(host_.SynchronizeEnabled());
-    host_.RunFor(50ms);
-    ASSERT_EQ(host_.boxes.size(), 1u);
-    EXPECT_EQ(host_.boxes[0].text, kShiftedBackFive);
-    EXPECT_EQ(DeviceTime(), now_ + 5 * kUnitsPerSecond / 10); // shifted once
-}
-
-TEST_F(SyncSamplesTest, TheReportedShiftKeepsAllItsBits) {
-    ShowSyncDone(&host_.window, uintptr_t(int64_t(-3'000'000'000)));
-    ASSERT_EQ(host_.boxes.size(), 1u);
-    EXPECT_TRUE(host_.boxes[0].text.contains("shifted by -3000000000 seconds"))
-        << host_.boxes[0].text.toStdString();
-}
-
-// A fake gpsd on loopback sends what a real one can't be made to: the face and the
-// synchronisation must do the sound thing, and nothing may crash or hang.
-class BadReportsTest : public ::testing::Test {
-protected:
-    static constexpr int64_t kAhead = 2 * kUnitsPerSecond;
-    static constexpr auto kInterval = 100ms;
-
-    void TearDown() override { Disconnect(); }
-
-    void Connect(test::FakeGpsd::Script script) {
-        UseSimulatedClock(kAhead);
-        gpsd_.emplace(std::move(script), kInterval);
-        ASSERT_TRUE(gpsd_->Start());
-        ASSERT_TRUE(test::UseGpsdAt(gpsd_->Port()));
-        SetGpsConnected(app_, &host_.window, true);
-        ASSERT_TRUE(app_.gpsConnected);
-    }
-    void Disconnect() {
-        SetGpsConnected(app_, nullptr, false);
-        host_.RunFor(50ms);
-        gpsd_.reset();
-        host_.messages.clear();
-        host_.boxes.clear();
-        UseSystemClock();
-    }
-    // The wParam of the first closing message (MSG_SYNC_DONE or MSG_SYNC_FAILED).
-    uintptr_t ClosingWParam() const {
-        for (const test::ReceivedMessage& m : host_.messages) {
-            if (m.message == MSG_SYNC_DONE || m.message == MSG_SYNC_FAILED)
-                return m.wParam;
-        }
-        return ~uintptr_t(0);
-    }
-    // A frame drawn by the clock tick, without a notification.
-    bool FrameShowsGpsTime() {
-        CalendarTime shown;
-        PollGpsTime(app_, shown);
-        return app_.gpsTimeValid;
-    }
-
-    test::IsolatedHome home_;
-    std::optional<test::FakeGpsd> gpsd_;
-    AppState app_;
-    test::GpsAppHost host_{app_};
-};
-
-std::optional<std::string> GoodReport(int) {
-    return test::TpvReport(test::UnixNanosecondsNow());
-}
-
-TEST_F(BadReportsTest, SynchronisationTrustsOnlyAgreeingTimedReports) {
-    constexpr int64_t kYearNs = 365LL * 86'400 * 1'000'000'000;
+TEST(SyncProcedure, TheFifthSampleDecides) {
+    constexpr ClockTicks kWeek = std::chrono::weeks(1);
+    constexpr ClockTicks kZero{};
     const struct {
         const char* what;
-        test::FakeGpsd::Script script;
-        std::optional<uintptr_t> failure; // none: done, the clock set back by its 2 s
+        std::initializer_list<ClockTicks> gps;
+        ClockTicks ahead;
+        std::optional<ClockTicks> shift;
+        std::optional<SyncFailure> failure;
     } cases[] = {
-        {"a report 69 years ahead among good ones",
-         [](int step) {
-             return test::TpvReport(test::UnixNanosecondsNow() + (step == 2 ? 69 * kYearNs : 0));
-         },
-         std::nullopt},
-        {"every report in 2095",
-         [](int) { return test::TpvReport(test::UnixNanosecondsNow() + 69 * kYearNs); },
-         kSyncFailedTooFarAhead},
-        {"a fix without a time between good ones",
-         [](int step) { return test::TpvReport(test::UnixNanosecondsNow(), 3, step != 2); },
-         kSyncFailedNoGpsTime},
-        {"invalid JSON and a 1 MB line, then good reports",
-         [](int step) -> std::optional<std::string> {
-             if (step == 0)
-                 return R"({"class":"TPV","mode":3,"time":"2026-)"
-                        "\n";
-             if (step == 1)
-                 return R"({"class":"TPV","mode":3,"tag":")" + std::string(1 << 20, 'x') + "\"}\n";
-             return GoodReport(step);
-         },
-         std::nullopt},
-        {"a flood of reports",
-         [](int step) {
-             std::string reports;
-             for (int i = 0; i < (step == 1 ? 2000 : 1); ++i)
-                 reports += *GoodReport(step);
-             return reports;
-         },
-         std::nullopt},
+        // 5.9 s ahead, then 6.0, ... 6.3: the largest agreeing offset wins; one report 1024
+        // weeks ahead is not evidence.
+        {"agreeing", {kZero, kZero, 1024 * kWeek, kZero, kZero}, 5900ms, -5900ms, {}},
+        {"no three agree",
+         {kZero, 400 * kWeek, -300 * kWeek, ClockTicks(5s), 1024 * kWeek},
+         kZero,
+         {},
+         SyncFailure::NoGpsTime},
+        {"a rollover behind",
+         {-1024 * kWeek, -1024 * kWeek, -1024 * kWeek, -1024 * kWeek, -1024 * kWeek},
+         kZero,
+         {},
+         SyncFailure::BeforeBuild},
+        {"70 years ahead",
+         {3640 * kWeek, 3640 * kWeek, 3640 * kWeek, 3640 * kWeek, 3640 * kWeek},
+         kZero,
+         {},
+         SyncFailure::TooFarAhead},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        Connect(c.script);
-        EXPECT_TRUE(host_.RunUntil([&] { return app_.gpsTimeValid; }, 5s));
-        StartSync(app_);
-        EXPECT_TRUE(host_.RunUntil(
-            [&] { return host_.Count(MSG_SYNC_DONE) + host_.Count(MSG_SYNC_FAILED) > 0; }, 8s));
-        if (c.failure) {
-            EXPECT_EQ(host_.Count(MSG_SYNC_FAILED), 1);
-            EXPECT_EQ(ClosingWParam(), *c.failure);
-            EXPECT_EQ(SimulatedClockOffset(), kAhead);
-        } else {
-            EXPECT_EQ(host_.Count(MSG_SYNC_DONE), 1);
-            EXPECT_EQ(ClosingWParam(), uintptr_t(-2)); // -2.0x s, toward zero
-            EXPECT_LE(SimulatedClockOffset(), 0);
-            EXPECT_GT(SimulatedClockOffset(), -300 * kUnitsPerMillisecond);
-        }
-        Disconnect();
+        SyncProcedure sync(kBuild);
+        ASSERT_TRUE(sync.Start());
+        const SyncStep last = Sample(sync, c.gps, c.ahead);
+        EXPECT_EQ(ShiftOf(last), c.shift);
+        EXPECT_EQ(FailureOf(last), c.failure);
+        EXPECT_FALSE(sync.Running());
+        EXPECT_EQ(sync.ClockChangePending(), c.shift.has_value());
     }
 }
 
-TEST_F(BadReportsTest, GarbledDateNeverSetsTheClock) {
-    Connect([](int) -> std::optional<std::string> {
-        return R"({"class":"TPV","device":"/dev/fake0","mode":3,"time":"9999-99-99T99:99:99.000Z",)"
-               R"("lat":48.1,"lon":11.5,"alt":545.4})"
-               "\n";
-    });
-    // Whatever date the client library makes of it, it is not one to set the clock to.
-    if (host_.RunUntil([&] { return app_.gpsTimeValid; }, 3s)) {
-        StartSync(app_);
-        ASSERT_TRUE(host_.RunUntil([&] { return host_.Count(MSG_SYNC_FAILED) > 0; }, 8s));
-        EXPECT_NE(ClosingWParam(), kSyncFailedNoGpsTime);
-    }
-    EXPECT_EQ(host_.Count(MSG_SYNC_DONE), 0);
-    EXPECT_EQ(SimulatedClockOffset(), kAhead);
+TEST(SyncProcedure, SamplesFollowTheReportsAndAStartDropsThem) {
+    SyncProcedure sync(kBuild);
+    sync.NoteReport();
+    EXPECT_TRUE(std::holds_alternative<KeepSampling>(sync.Feed(kNow, kNow))); // not running
+    ASSERT_TRUE(sync.Start());
+    sync.Feed(kNow, kNow + 2s); // the report held at the start is sampled
+    sync.Feed(kNow, kNow + 2s); // no new report: no sample
+    EXPECT_EQ(sync.Samples().size(), 1u);
+    EXPECT_EQ(sync.Samples()[0], ClockTicks(-2s)); // GPS time minus device time
+
+    sync.NoteReport();
+    ASSERT_TRUE(sync.Start(FirstSample::NextReport)); // starts over, held report ignored
+    EXPECT_TRUE(sync.Samples().empty());
+    sync.Feed(kNow, kNow);
+    EXPECT_TRUE(sync.Samples().empty());
+    sync.NoteReport();
+    sync.NoteReport(); // two reports before a frame make one sample
+    sync.Feed(kNow, kNow);
+    sync.Feed(kNow, kNow);
+    EXPECT_EQ(sync.Samples().size(), 1u);
 }
 
-TEST_F(BadReportsTest, ASilentReceiverGivesWayToTheDeviceClock) {
-    Connect([](int step) { return step < 5 ? GoodReport(step) : std::nullopt; });
-    ASSERT_TRUE(host_.RunUntil([&] { return gpsd_->StepsSent() == 5 && app_.gpsTimeValid; }, 5s));
-    QElapsedTimer silence;
-    silence.start();
-    // gpsd keeps the device open and says nothing: the clock tick's frames notice.
-    ASSERT_TRUE(host_.RunUntil([&] { return !FrameShowsGpsTime(); }, 4s));
-    EXPECT_GE(silence.elapsed(), int64_t(kMaximumPositionAgeMs) - 200);
+TEST(SyncProcedure, NoSecondShiftWhileAClockChangeAwaitsItsAnswer) {
+    SyncProcedure sync(kBuild);
+    EXPECT_TRUE(sync.CommandAvailable(true));
+    EXPECT_FALSE(sync.CommandAvailable(false));
+    ASSERT_TRUE(sync.Start());
+    ASSERT_EQ(ShiftOf(Sample(sync, {{}, {}, {}, {}, {}}, 2s)), ClockTicks(-2s));
+    EXPECT_FALSE(sync.CommandAvailable(true));
+    EXPECT_FALSE(sync.Start()); // would measure the same uncorrected clock again
+    EXPECT_FALSE(sync.Running());
+    sync.ClockChangeAnswered();
+    EXPECT_TRUE(sync.CommandAvailable(true));
+    EXPECT_TRUE(sync.Start());
+}
+
+TEST(SyncProcedure, TheTimeOutAndALossOfGpsTimeEndIt) {
+    SyncProcedure sync(kBuild);
+    EXPECT_EQ(sync.Timeout(), std::nullopt);
+    EXPECT_EQ(sync.GpsTimeLost(true), std::nullopt);
+    const struct {
+        const char* what;
+        std::optional<SyncFailure> (*end)(SyncProcedure&);
+        std::optional<SyncFailure> failure;
+    } cases[] = {
+        {"time-out", [](SyncProcedure& s) { return s.Timeout(); }, SyncFailure::NoGpsTime},
+        {"lost, connected", [](SyncProcedure& s) { return s.GpsTimeLost(true); },
+         SyncFailure::NoGpsTime},
+        {"lost by a disconnect", [](SyncProcedure& s) { return s.GpsTimeLost(false); },
+         std::nullopt},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(sync.Start());
+        Sample(sync, {{}, {}}, {});
+        EXPECT_EQ(c.end(sync), c.failure) << c.what;
+        EXPECT_FALSE(sync.Running()) << c.what;
+        EXPECT_FALSE(sync.ClockChangePending()) << c.what;
+    }
+}
+
+TEST(SyncProcedure, TheReportedShiftIsInWholeSecondsTowardZero) {
+    EXPECT_EQ(WholeSeconds(-5900ms), -5);
+    EXPECT_EQ(WholeSeconds(5900ms), 5);
+    EXPECT_EQ(WholeSeconds(std::chrono::seconds(-3'000'000'000)), -3'000'000'000);
+}
+
+// The main window's Connect, Synchronize and Disconnect against gpsd and the feeder.
+class WindowSyncTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        OverrideScreenDpi(96, 96);
+        UseSimulatedClock(kAhead);
+        SetMessageBoxResponder([this](const MessageBoxRequest& request) {
+            boxes.push_back(request);
+            return DialogResult::Ok;
+        });
+        ASSERT_TRUE(env_.Start()) << env_.Diagnostics();
+        ASSERT_TRUE(test::UseGpsdAt(env_.GpsdPort()));
+        ASSERT_TRUE(LoadSkin(QStringLiteral(MV_BUILD_DATA_DIR "/skins/default_240.scs"),
+                             state_->settings, state_->skin, state_->handRenderer));
+        window_ = std::make_unique<MainWindow>(*state_, state_->settings, unsavedReport_);
+        ASSERT_TRUE(window_->InitMainWindow());
+    }
+    void TearDown() override {
+        window_.reset();
+        SetMessageBoxResponder({});
+        UseSystemClock();
+    }
+
+    static constexpr int64_t kAhead = 57 * kUnitsPerSecond / 10; // 5.7 s
+
+    test::IsolatedHome home_;
+    test::GpsTestEnv env_;
+    std::unique_ptr<AppState> state_ = std::make_unique<AppState>();
+    UnsavedSettingsReport unsavedReport_;
+    std::unique_ptr<MainWindow> window_;
+    std::vector<MessageBoxRequest> boxes;
+};
+
+TEST_F(WindowSyncTest, SynchronizeMovesAClockAheadBackAndALostFixFailsIt) {
+    PostCommand(window_.get(), IDM_CONNECT);
+    ASSERT_TRUE(test::RunUntil([&] { return state_->gpsTimeValid; }, 5s)) << env_.Diagnostics();
+    EXPECT_TRUE(window_->ConnectBar()->isHidden());
+    EXPECT_FALSE(window_->DisconnectBar()->isHidden());
+
+    PostCommand(window_.get(), IDM_SYNCHRONIZE);
+    ASSERT_TRUE(test::RunUntil([&] { return !window_->SyncLabel()->isHidden(); }, 1s));
+    ASSERT_TRUE(test::RunUntil([&] { return !boxes.empty(); }, 8s)) << env_.Diagnostics();
+    EXPECT_TRUE(window_->SyncLabel()->isHidden());
+    ASSERT_EQ(boxes.size(), 1u);
+    // Every offset is -5.7 s minus its delivery delay; the largest wins, -5.7x s is "-5".
+    EXPECT_EQ(boxes[0].text, "Time synchronization was successful.\n\nSystem clock has been "
+                             "shifted by -5 seconds.");
+    EXPECT_EQ(boxes[0].icon, MessageIcon::Information);
+    // What is left is the delivery delay of the best sample.
+    EXPECT_LE(SimulatedClockOffset(), 0);
+    EXPECT_GT(SimulatedClockOffset(), -300 * kUnitsPerMillisecond);
+
+    const int64_t synchronized = SimulatedClockOffset();
+    PostCommand(window_.get(), IDM_SYNCHRONIZE);
+    ASSERT_TRUE(env_.Feed("fix none"));
+    ASSERT_TRUE(test::RunUntil([&] { return boxes.size() == 2; }, 3s));
+    EXPECT_EQ(boxes[1].text, "Time synchronization failed.\n\nFix your GPS connectivity and try "
+                             "again.");
+    EXPECT_TRUE(window_->SyncLabel()->isHidden());
+    EXPECT_EQ(SimulatedClockOffset(), synchronized);
+
+    PostCommand(window_.get(), IDM_DISCONNECT);
+    ASSERT_TRUE(test::RunUntil([&] { return window_->DisconnectBar()->isHidden(); }, 1s));
+    EXPECT_FALSE(window_->ConnectBar()->isHidden());
 }
 
 } // namespace

@@ -164,15 +164,6 @@ TEST_F(SyncToolTest, QueryMeasuresAndSetsNothing) {
     EXPECT_FALSE(run.output.contains("successful"));
 }
 
-TEST_F(SyncToolTest, NoUsableTimeFailsAfterTheWaitAndTheTimeOut) {
-    StartGps("none");
-    const ToolRun run = RunTool(At({"--wait", "1", "--simulate-offset", "1"}));
-    EXPECT_EQ(run.exitCode, 1) << run.output.toStdString();
-    EXPECT_TRUE(run.output.contains(
-        "Time synchronization failed.\n\nFix your GPS connectivity and try again."));
-    EXPECT_EQ(ValuesOf(run.output, "residual"), std::vector<double>{1.0});
-}
-
 bool DropsCapSysTime(const QStringList& prefix) {
     QProcess probe;
     probe.start(prefix.front(), prefix.mid(1) << "cat"
@@ -245,22 +236,14 @@ TEST_F(SyncToolBadReportsTest, TimesTheClockMustNotTakeAreRefusedAndQueriesSayWh
         << ahead.output.toStdString();
     EXPECT_EQ(ValuesOf(ahead.output, "residual"), std::vector<double>{2.0});
 
-    const struct {
-        int64_t shiftNs;
-        const char* reason;
-    } queries[] = {
-        {69 * kYearNs, "refused: that time is more than 15 years after this program was built"},
-        {-30 * kYearNs, "refused: that time is before this program was built"},
-    };
-    for (const auto& query : queries) {
-        const ToolRun run = RunTool(At(at(query.shiftNs), {"--query", "--wait", "5"}));
-        EXPECT_EQ(run.exitCode, 1) << run.output.toStdString();
-        EXPECT_TRUE(run.output.contains(query.reason)) << run.output.toStdString();
-        EXPECT_FALSE(run.output.contains("could not be changed")) << run.output.toStdString();
-        const std::vector<double> offset = ValuesOf(run.output, "offset");
-        ASSERT_EQ(offset.size(), 1u) << run.output.toStdString();
-        EXPECT_NEAR(offset[0], double(query.shiftNs) / 1e9 - 2, 1.0);
-    }
+    const ToolRun query = RunTool(At(at(-30 * kYearNs), {"--query", "--wait", "5"}));
+    EXPECT_EQ(query.exitCode, 1) << query.output.toStdString();
+    EXPECT_TRUE(query.output.contains("refused: that time is before this program was built"))
+        << query.output.toStdString();
+    EXPECT_FALSE(query.output.contains("could not be changed")) << query.output.toStdString();
+    const std::vector<double> offset = ValuesOf(query.output, "offset");
+    ASSERT_EQ(offset.size(), 1u) << query.output.toStdString();
+    EXPECT_NEAR(offset[0], -30 * 365 * 86'400.0 - 2, 1.0);
 }
 
 TEST(SyncToolRun, NoGpsdAndBadUsage) {

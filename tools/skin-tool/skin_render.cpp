@@ -8,7 +8,6 @@
 
 #include <QRegularExpression>
 #include <memory>
-#include <mutex>
 
 namespace mv {
 
@@ -44,15 +43,8 @@ bool ShowTimeOnDeviceClock(AppState& state, const CalendarTime& local, bool gps)
         !CountToCalendar(utcCount, utc))
         return false;
     UseManualClock(utcCount, kTick);
-    const std::lock_guard lock(state.gpsLock);
-    state.gpsConnected = gps;
-    state.gpsDevice.dwServiceState = gps ? kGpsStateOn : 0;
-    state.gpsDevice.dwDeviceState = gps ? kGpsStateOn : 0;
-    state.gpsPosition.FixQuality = gps ? kGpsFixQualityGps : kGpsFixQualityUnknown;
-    state.gpsPosition.FixType = gps ? kGpsFixType3D : kGpsFixTypeUnknown;
-    state.gpsPosition.dwValidFields = gps ? kGpsValidUtcTime : 0;
-    state.gpsPosition.stUTCTime = utc;
-    state.gpsPositionTick = kTick; // just arrived
+    // A receiver with a fix would deliver this same time; the face only shows its indicator.
+    state.gpsTimeValid = gps;
     return true;
 }
 

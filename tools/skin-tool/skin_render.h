@@ -32,9 +32,9 @@ bool ParseClockTime(const QString& text, CalendarTime& time);
 // The arguments after `render`; false with the problem named when they don't make a request.
 bool ParseRenderArguments(const QStringList& args, RenderRequest& request, QString& problem);
 
-// Sets the manual device clock to local time (on a fixed day) and, with gps, makes the GPS
-// records those of a connected receiver with a fix at that time; without gps, of none. False when
-// the time doesn't exist in the time zone on that day.
+// Sets the manual device clock to local time (on a fixed day) and, with gps, has the face show
+// the GPS indicator, as with a connected receiver that has a fix at that time. False when the
+// time doesn't exist in the time zone on that day.
 bool ShowTimeOnDeviceClock(AppState& state, const CalendarTime& local, bool gps);
 
 // Loads the skin, draws the full frame and the partial frames, and returns the back buffer as

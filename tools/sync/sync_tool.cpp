@@ -1,23 +1,23 @@
 #include "tools/sync/sync_tool.h"
 
-#include "gps/gps_connect.h"
-#include "gps/gps_time.h"
-#include "gps/gps_time_valid.h"
-#include "gps/sync.h"
+#include "gps/gps_session.h"
+#include "gps/sync_messages.h"
+#include "gps/sync_procedure.h"
+#include "platform/clock_change.h"
 #include "platform/device_clock.h"
 #include "platform/gps_server_address.h"
-#include "platform/message_box.h"
-#include "platform/window_messages.h"
 #include "tools/sync/sync_text.h"
 
 #include <QCoreApplication>
+#include <QObject>
 #include <QTimer>
-#include <QTimerEvent>
 #include <cstdio>
 
 namespace mv::sync_tool {
 
 namespace {
+
+constexpr int kFrameIntervalMs = 1000;
 
 void PrintLine(const std::string& line) {
     std::printf("%s\n", line.c_str());
@@ -25,27 +25,33 @@ void PrintLine(const std::string& line) {
 }
 
 // Why a measured offset would not be set, for --query.
-std::string RefusalReason(uintptr_t failure) {
-    if (failure == kSyncFailedBeforeBuild)
+std::string RefusalReason(SyncFailure failure) {
+    if (failure == SyncFailure::BeforeBuild)
         return "refused: that time is before this program was built";
-    if (failure == kSyncFailedTooFarAhead)
+    if (failure == SyncFailure::TooFarAhead)
         return "refused: that time is more than 15 years after this program was built";
     return "refused: the clock could not be read";
 }
 
-// Stands in for the main window: receives the reader's notifications, the synchronisation's
-// timer and messages, and draws a "frame" (the GPS time evaluation) after each notification and
-// every second, as the clock tick does. While the wait lasts, an attempt that fails for want of
-// GPS time is started again as soon as GPS time is usable; when it is over, a last attempt
-// starts even without usable time and its time-out decides.
-class SyncHost : public QObject {
+// The GPS session and the synchronisation procedure, driven as the main window drives them: a
+// frame (the GPS time, and a sample of it) after each report and every second. While the wait
+// lasts, an attempt that fails for want of GPS time is started again as soon as GPS time is
+// usable; when it is over, a last attempt starts even without usable time and its time-out
+// decides.
+class SyncRun {
 public:
-    SyncHost(AppState& state, bool query)
-        : state_(state), query_(query), queriedClockOffset_(SimulatedClockOffset()) {
-        constexpr int kFrameIntervalMs = 1000;
-        frameTimer_.callOnTimeout(this, [this] { Frame(); });
+    explicit SyncRun(bool query) : query_(query) {
+        frameTimer_.callOnTimeout(&context_, [this] { Frame(); });
         frameTimer_.start(kFrameIntervalMs);
+        timeout_.setSingleShot(true);
+        timeout_.callOnTimeout(&context_, [this] {
+            if (const std::optional<SyncFailure> failure = sync_.Timeout())
+                Failed(*failure);
+        });
     }
+
+    QObject* Context() { return &context_; }
+    GpsSession& Gps() { return gps_; }
 
     // The wait is over: the attempt running now, or one started now, is the last.
     void EndWait() {
@@ -55,124 +61,115 @@ public:
     }
 
     void Frame() {
-        CalendarTime displayTime;
-        PollGpsTime(state_, displayTime);
-        if (state_.gpsTimeValid != state_.gpsIndicatorDrawn) {
-            state_.gpsIndicatorDrawn = state_.gpsTimeValid;
-            OnGpsTimeValidChanged(state_);
-        }
-        if (state_.gpsTimeValid && !attemptRunning_ && !waitOver_)
-            StartAttempt();
-    }
-
-    // The number of the next sample of the running attempt.
-    int NextSampleNumber() { return ++sampleNumber_; }
-
-protected:
-    bool event(QEvent* event) override {
-        const WindowMessage* message = AsWindowMessage(event);
-        if (message == nullptr)
-            return QObject::event(event);
-        switch (message->message()) {
-        case MSG_GPS_DATA:
-            CountGpsNotification(state_);
-            Frame();
-            break;
-        case MSG_REFRESH:
-            Frame();
-            break;
-        case MSG_SYNC_DONE:
-            if (query_) {
-                // The closing shift landed on the simulated clock; a query leaves it as it was.
-                UseSimulatedClock(queriedClockOffset_);
-                PrintLine("offset " + FormatUnits(state_.bestOffset) + " s");
-            } else {
-                PrintLine(SyncDoneText(int64_t(message->wParam())).toStdString());
+        if (finished_)
+            return;
+        const GpsTimeNow now = gps_.TimeNow();
+        if (now.usable)
+            Feed(now.utc);
+        if (now.usable != lastUsable_) {
+            lastUsable_ = now.usable;
+            if (!now.usable) {
+                if (const std::optional<SyncFailure> failure = sync_.GpsTimeLost(gps_.Connected()))
+                    Failed(*failure);
             }
-            QCoreApplication::exit(kExitDone);
-            break;
-        case MSG_SYNC_FAILED:
-            Failed(message->wParam());
-            break;
         }
-        return true;
-    }
-
-    void timerEvent(QTimerEvent* event) override {
-        if (LogicalTimerId(state_.windowTimers, event->timerId()) == TIMER_SYNC)
-            OnSyncTimeout(state_);
+        if (now.usable && !attemptRunning_ && !waitOver_ && !finished_)
+            StartAttempt();
     }
 
 private:
     void StartAttempt() {
         attemptRunning_ = true;
-        sampleNumber_ = 0;
         // Samples only of reports that come from now on: the report held now may be up to a
         // second old when the next tick's frame would sample it.
-        state_.sampledCount = state_.dataCount;
-        StartSync(state_);
+        if (sync_.Start(FirstSample::NextReport))
+            timeout_.start(SyncProcedure::kTimeout);
     }
 
-    void Failed(uintptr_t failure) {
+    void Feed(UtcTime gpsUtc) {
+        const std::optional<UtcTime> deviceUtc = ReadUtcTime();
+        if (!deviceUtc)
+            return;
+        const size_t taken = sync_.Samples().size();
+        const SyncStep step = sync_.Feed(gpsUtc, *deviceUtc);
+        if (sync_.Samples().size() > taken) {
+            PrintLine("sample " + std::to_string(sync_.Samples().size()) + ": offset " +
+                      FormatUnits(sync_.Samples().back().count()) + " s");
+        }
+        if (const auto* failed = std::get_if<SyncFailed>(&step))
+            Failed(failed->failure);
+        else if (const auto* shift = std::get_if<ShiftClock>(&step))
+            Shift(shift->shift);
+    }
+
+    void Shift(ClockTicks shift) {
+        timeout_.stop();
+        if (query_) {
+            PrintLine("offset " + FormatUnits(shift.count()) + " s");
+            Finish(kExitDone);
+            return;
+        }
+        ShiftDeviceClock(shift.count(), &context_, [this, shift](ClockChangeResult result) {
+            sync_.ClockChangeAnswered();
+            if (result != ClockChangeResult::Changed) {
+                Failed(SyncFailure::ClockNotChanged);
+                return;
+            }
+            PrintLine(SyncDoneText(WholeSeconds(shift)).toStdString());
+            Finish(kExitDone);
+        });
+    }
+
+    void Failed(SyncFailure failure) {
         attemptRunning_ = false;
-        if (failure == kSyncFailedNoGpsTime && !waitOver_) {
+        timeout_.stop();
+        if (failure == SyncFailure::NoGpsTime && !waitOver_) {
             PrintLine("no agreeing GPS time yet, trying again");
             return; // the next frame with usable GPS time starts the next attempt
         }
-        if (query_ && failure != kSyncFailedNoGpsTime) {
+        if (query_ && failure != SyncFailure::NoGpsTime) {
             // A query changes no clock, so it reports what it measured and why that would not
             // be set.
-            PrintLine("offset " + FormatUnits(state_.bestOffset) + " s");
+            PrintLine("offset " + FormatUnits(sync_.AgreedShift().value_or(ClockTicks()).count()) +
+                      " s");
             PrintLine(RefusalReason(failure));
-            QCoreApplication::exit(kExitSyncFailed);
+            Finish(kExitSyncFailed);
             return;
         }
         PrintLine(SyncFailedText(failure).toStdString());
-        QCoreApplication::exit(failure == kSyncFailedNoGpsTime ? kExitSyncFailed
-                                                               : kExitClockNotSet);
+        Finish(failure == SyncFailure::NoGpsTime ? kExitSyncFailed : kExitClockNotSet);
     }
 
-    AppState& state_;
+    void Finish(ExitCode code) {
+        finished_ = true;
+        QCoreApplication::exit(code);
+    }
+
+    QObject context_; // first made, last gone: the timers and the session's reports go to it
     bool query_;
-    int64_t queriedClockOffset_; // the simulated clock's offset before a query
+    GpsSession gps_{&context_, [this] {
+                        sync_.NoteReport();
+                        Frame();
+                    }};
+    SyncProcedure sync_;
     QTimer frameTimer_;
+    QTimer timeout_;
+    bool lastUsable_ = false;
     bool waitOver_ = false;
     bool attemptRunning_ = false;
-    int sampleNumber_ = 0;
-};
-
-// Message boxes have no screen here: their text is printed instead, as the closing message.
-class PrintedMessageBoxes {
-public:
-    PrintedMessageBoxes() {
-        SetMessageBoxResponder([](const MessageBoxRequest& request) {
-            PrintLine(request.text.toStdString());
-            return DialogResult::Ok;
-        });
-    }
-    ~PrintedMessageBoxes() { SetMessageBoxResponder({}); }
-    PrintedMessageBoxes(const PrintedMessageBoxes&) = delete;
-    PrintedMessageBoxes& operator=(const PrintedMessageBoxes&) = delete;
+    bool finished_ = false;
 };
 
 int Synchronize(const SyncOptions& options) {
-    AppState state;
-    SyncHost host(state, options.query);
-    state.mainWindow = &host;
-    state.onSyncSample = [&host](int64_t offset) {
-        PrintLine("sample " + std::to_string(host.NextSampleNumber()) + ": offset " +
-                  FormatUnits(offset) + " s");
-    };
-    PrintedMessageBoxes printedBoxes;
-
-    SetGpsConnected(state, nullptr, true);
-    if (!state.gpsConnected)
+    SyncRun run(options.query);
+    if (!run.Gps().Connect()) {
+        PrintLine(GpsDeviceNotFoundText().toStdString());
         return kExitNoGpsDevice;
-    host.Frame();
-    QTimer::singleShot(options.waitSeconds * 1000, &host, [&host] { host.EndWait(); });
+    }
+    run.Frame();
+    QTimer::singleShot(options.waitSeconds * 1000, run.Context(), [&run] { run.EndWait(); });
     const int exitCode = QCoreApplication::exec();
-    SetGpsConnected(state, nullptr, false);
-    StopAllWindowTimers(state.windowTimers);
+    run.Gps().Disconnect();
     return exitCode;
 }
 
@@ -180,8 +177,7 @@ int Synchronize(const SyncOptions& options) {
 
 int RunSync(const SyncOptions& options) {
     OverrideGpsServerAddress({options.host, options.port});
-    // --query measures on a simulated clock, so the procedure's closing shift reaches no real
-    // clock.
+    // A query measures on a simulated clock and sets none, so it can reach no real clock.
     if (options.simulatedOffset || options.query)
         UseSimulatedClock(options.simulatedOffset.value_or(0));
     else

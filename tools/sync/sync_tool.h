@@ -1,6 +1,6 @@
 #pragma once
-// The headless synchronisation: the program's GPS reader and synchronisation procedure hosted by
-// a plain QObject in a QCoreApplication, with the closing message printed instead of shown.
+// The headless synchronisation: the program's GPS session and synchronisation procedure in a
+// QCoreApplication, with each sample and the closing message printed.
 
 #include "tools/sync/sync_options.h"
 
