@@ -1,15 +1,15 @@
 #include "app/main_window.h"
 
 #include "app/about_dialog.h"
+#include "app/change_skin.h"
+#include "app/clock_tick.h"
 #include "app/preferences_dialog.h"
 #include "app/prune_default_skins.h"
 #include "app/settings.h"
-#include "ui/shell_dialog.h"
 #include "app/unsaved_settings.h"
 #include "clock/clock_face_widget.h"
-#include "clock/display_time.h"
-#include "clock/frame.h"
 #include "gps/gps_connect.h"
+#include "gps/gps_time.h"
 #include "gps/sync.h"
 #include "platform/device_clock.h"
 #include "platform/gps_settings_page.h"
@@ -20,8 +20,7 @@
 #include "platform/window_commands.h"
 #include "platform/window_timers.h"
 #include "resources/resource_ids.h"
-#include "skin/change_skin.h"
-#include "skin/skin_loader.h"
+#include "ui/shell_dialog.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -68,13 +67,14 @@ QFont MakeBoldFont() {
 } // namespace
 
 MainWindow::MainWindow(AppState& state)
-    : state_(state), face_(new ClockFaceWidget(state, this)) { // the face is owned by the window
+    : state_(state),
+      face_(new ClockFaceWidget(state.face, this)) { // the face is owned by the window
     setWindowTitle(QString::fromUtf16(kProgramTitle));
     auto* layout = new QVBoxLayout(this); // owned by the window
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(face_, 1); // the face takes all the room the soft-key bar leaves
-    state_.windowPaint.widget = face_;
+    state_.face.Paint().widget = face_;
 
     // Over the face's top-left corner and outside the layout; made after the face, so above it.
     auto* syncLabel =
@@ -93,17 +93,18 @@ MainWindow::MainWindow(AppState& state)
 }
 
 MainWindow::~MainWindow() {
+    face_->onSizeChanged = nullptr; // the back buffer goes below
     // The other timers go with the window too.
     StopAllWindowTimers(state_.windowTimers);
     // The presenter draws into the window's surfaces, which go with the window.
-    state_.windowPaint.presenter.reset();
+    WindowPaint& paint = state_.face.Paint();
+    paint.presenter.reset();
     if (state_.gpsConnected)
         SetGpsConnected(state_, this, false);
-    if (state_.backBuffer.context)
-        ReleaseDrawSurface(state_.backBuffer);
-    ReleaseSkin(state_.skin, state_.handRenderer);
-    state_.windowPaint.widget = nullptr;
-    state_.windowPaint.source = nullptr;
+    state_.face.ReleaseBackBuffer();
+    state_.face.ReleaseSkin();
+    paint.widget = nullptr;
+    paint.source = nullptr;
     state_.connectBar = nullptr;
     state_.disconnectBar = nullptr;
     state_.syncLabel = nullptr;
@@ -170,10 +171,10 @@ bool MainWindow::HandleMessage(MessageId message, uintptr_t wParam) {
     switch (message) {
     case MSG_GPS_DATA:
         CountGpsNotification(state_);
-        DrawPartialFrame(state_);
+        DrawClockFrame(state_);
         return true;
     case MSG_REFRESH:
-        DrawPartialFrame(state_);
+        DrawClockFrame(state_);
         return true;
     case MSG_SYNC_FAILED:
         ShowSyncFailed(this, wParam);
@@ -209,7 +210,7 @@ void MainWindow::timerEvent(QTimerEvent* event) {
         screenInhibitor_.Hold(this, state_.settings.NoOff != 0);
         if (!screenInhibitor_.IsHeld())
             KeepAwake(state_);
-        DrawPartialFrame(state_);
+        DrawClockFrame(state_);
         break;
     case TIMER_SYNC:
         OnSyncTimeout(state_);
@@ -275,10 +276,16 @@ bool InitMainWindow(AppState& state, MainWindow& window) {
     state.boldFont = MakeBoldFont();
 
     window.Face()->UseDirectPresentation();
-    state.mainWindow = &window; // size changes from here on build the back buffer
+    state.mainWindow = &window;
+    // Size changes from here on build the back buffer.
+    window.Face()->onSizeChanged = [&state](int32_t width, int32_t height) {
+        ResizeClockFace(state, width, height);
+    };
     StartWindowTimer(state.windowTimers, &window, TIMER_STARTUP, kStartupDelayMs);
     RestartClockTimer(state);
-    ComputeDisplayTime(state);
+    CalendarTime shown;
+    PollGpsTime(state, shown);
+    state.face.ComputeDisplayTime(shown);
     // To the front once the window is on screen.
     QTimer::singleShot(0, &window, [&window] {
         window.raise();

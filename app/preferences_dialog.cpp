@@ -1,15 +1,14 @@
 #include "app/preferences_dialog.h"
 
-#include "ui/dialog_controls.h"
-#include "ui/dialog_units.h"
-#include "ui/shell_dialog.h"
+#include "app/change_skin.h"
+#include "app/clock_tick.h"
 #include "app/unsaved_settings.h"
-#include "clock/display_time.h"
-#include "clock/frame.h"
 #include "platform/message_box.h"
 #include "platform/window_commands.h"
 #include "resources/resource_ids.h"
-#include "skin/change_skin.h"
+#include "ui/dialog_controls.h"
+#include "ui/dialog_units.h"
+#include "ui/shell_dialog.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -118,11 +117,11 @@ bool ApplyPreferences(AppState& state, QWidget* dialog) {
         SaveSettings(settings);
     } else {
         ChangeSkin(state, dialog, true); // saves the settings, then reloads the skin for them
-        RebuildBackBuffer(state);
+        RebuildClockFace(state);
     }
     if (settings.Smooth != wasSmooth) {
         RestartClockTimer(state);
-        state.handRenderer.smoothMotion = settings.Smooth;
+        state.face.SetSmoothMotion(settings.Smooth != 0);
     }
     return true;
 }

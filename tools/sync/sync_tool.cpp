@@ -57,8 +57,8 @@ public:
     void Frame() {
         CalendarTime displayTime;
         PollGpsTime(state_, displayTime);
-        if (state_.gpsTimeValid != state_.gpsIndicatorDrawn) {
-            state_.gpsIndicatorDrawn = state_.gpsTimeValid;
+        if (state_.gpsTimeValid != indicatorShown_) {
+            indicatorShown_ = state_.gpsTimeValid;
             OnGpsTimeValidChanged(state_);
         }
         if (state_.gpsTimeValid && !attemptRunning_ && !waitOver_)
@@ -137,6 +137,7 @@ private:
     int64_t queriedClockOffset_; // the simulated clock's offset before a query
     QTimer frameTimer_;
     bool waitOver_ = false;
+    bool indicatorShown_ = false; // gpsTimeValid as the last frame saw it
     bool attemptRunning_ = false;
     int sampleNumber_ = 0;
 };
