@@ -84,10 +84,12 @@ public:
     void PresentBackBuffer(QPainter& painter, const Rect& rect) const;
 
     const Skin& GetSkin() const { return skin_; }
+    Skin& GetSkin() { return skin_; }
     HandRenderer& Hands() { return hands_; }
     const HandRenderer& Hands() const { return hands_; }
     const DrawSurface& BackBuffer() const { return backBuffer_; }
     const FaceLayout& Layout() const { return layout_; }
+    bool GpsIndicatorDrawn() const { return gpsIndicatorDrawn_; }
     // Where the frames send their repaints; the window puts itself and its presenter here.
     WindowPaint& Paint() { return paint_; }
 

@@ -106,8 +106,8 @@ void GpsAppHost::timerEvent(QTimerEvent* event) {
 void GpsAppHost::DrawFrame() {
     CalendarTime shown;
     PollGpsTime(state_, shown);
-    if (state_.gpsTimeValid != state_.gpsIndicatorDrawn) {
-        state_.gpsIndicatorDrawn = state_.gpsTimeValid;
+    if (state_.gpsTimeValid != indicatorShown_) {
+        indicatorShown_ = state_.gpsTimeValid;
         OnGpsTimeValidChanged(state_);
     }
 }

@@ -49,6 +49,7 @@ private:
     void DrawFrame();
 
     AppState& state_;
+    bool indicatorShown_ = false; // gpsTimeValid as the last frame saw it
 };
 
 // Threads of this process now.

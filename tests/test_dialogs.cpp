@@ -2,10 +2,8 @@
 // effect, the About box's layout at two resolutions, the title band's pixels, and the addresses
 // that help and the link open.
 #include "app/about_dialog.h"
-#include "ui/dialog_controls.h"
+#include "app/clock_tick.h"
 #include "app/preferences_dialog.h"
-#include "ui/shell_dialog.h"
-#include "clock/frame.h"
 #include "platform/message_box.h"
 #include "platform/open_url.h"
 #include "platform/screen.h"
@@ -15,6 +13,8 @@
 #include "resources/resource_ids.h"
 #include "skin/skin_loader.h"
 #include "test_env.h"
+#include "ui/dialog_controls.h"
+#include "ui/shell_dialog.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -94,8 +94,8 @@ protected:
         owner.resize(240, 320);
     }
     void TearDown() override {
-        ReleaseDrawSurface(state.backBuffer);
-        ReleaseSkin(state.skin, state.handRenderer);
+        state.face.ReleaseBackBuffer();
+        state.face.ReleaseSkin();
         SetExternalUrlOpener({});
         SetMessageBoxResponder({});
     }
@@ -104,10 +104,10 @@ protected:
     // back buffer drawn, clock timer stopped.
     void LoadClockFace(const QString& skinPath) {
         state.settings.SkinPath = skinPath;
-        ASSERT_TRUE(LoadSkin(skinPath, state.settings, state.skin, state.handRenderer))
+        ASSERT_TRUE(state.face.LoadSkin(skinPath, FaceOptionsOf(state.settings)))
             << LastSkinError();
         state.mainWindow = &owner;
-        ResizeBackBuffer(state, 240, 268);
+        ResizeClockFace(state, 240, 268);
     }
 
     Settings StoredSettings() {
@@ -126,7 +126,7 @@ protected:
 TEST_F(DialogTest, CancelAndCloseLeaveSettingsAndStoreUntouched) {
     LoadClockFace(DefaultSkin());
     const Settings before = state.settings;
-    const qint64 backBufferKey = state.backBuffer.bitmap.cacheKey();
+    const qint64 backBufferKey = state.face.BackBuffer().bitmap.cacheKey();
 
     WhenModalOpens([](QDialog* dialog) {
         for (int id : {IDC_SMOOTH_SHAPES, IDC_SMOOTH_MOTION, IDC_SHADOW, IDC_DISABLE_AUTO_OFF})
@@ -146,7 +146,7 @@ TEST_F(DialogTest, CancelAndCloseLeaveSettingsAndStoreUntouched) {
     EXPECT_EQ(state.settings.Shadow, before.Shadow);
     EXPECT_EQ(state.settings.NoOff, before.NoOff);
     EXPECT_TRUE(FilesUnder(home.ConfigHome()).isEmpty()) << "nothing may be written";
-    EXPECT_EQ(state.backBuffer.bitmap.cacheKey(), backBufferKey) << "no redraw";
+    EXPECT_EQ(state.face.BackBuffer().bitmap.cacheKey(), backBufferKey) << "no redraw";
     EXPECT_FALSE(WindowTimerRunning(state.windowTimers, TIMER_CLOCK));
 }
 
@@ -154,7 +154,7 @@ TEST_F(DialogTest, CheckBoxesStartFromSettingsAndOkSavesThem) {
     LoadClockFace(DefaultSkin());
     state.settings.NoOff = 1;
     state.settings.Shadow = 0;
-    ASSERT_TRUE(LoadSkin(DefaultSkin(), state.settings, state.skin, state.handRenderer));
+    ASSERT_TRUE(state.face.LoadSkin(DefaultSkin(), FaceOptionsOf(state.settings)));
 
     std::vector<bool> shown;
     WhenModalOpens([&shown](QDialog* dialog) {
@@ -173,8 +173,8 @@ TEST_F(DialogTest, CheckBoxesStartFromSettingsAndOkSavesThem) {
 
 TEST_F(DialogTest, DisableAutoOffAloneIsSavedWithoutReloadOrTimerRestart) {
     LoadClockFace(DefaultSkin());
-    const qint64 backBufferKey = state.backBuffer.bitmap.cacheKey();
-    const qint64 surfaceKey = state.handRenderer.supersampleSurface.bitmap.cacheKey();
+    const qint64 backBufferKey = state.face.BackBuffer().bitmap.cacheKey();
+    const qint64 surfaceKey = state.face.Hands().supersampleSurface.bitmap.cacheKey();
 
     WhenModalOpens([](QDialog* dialog) {
         Toggle(dialog, IDC_DISABLE_AUTO_OFF);
@@ -184,14 +184,14 @@ TEST_F(DialogTest, DisableAutoOffAloneIsSavedWithoutReloadOrTimerRestart) {
 
     EXPECT_EQ(state.settings.NoOff, 1);
     EXPECT_EQ(StoredSettings().NoOff, 1);
-    EXPECT_EQ(state.handRenderer.supersampleSurface.bitmap.cacheKey(), surfaceKey) << "reloaded";
-    EXPECT_EQ(state.backBuffer.bitmap.cacheKey(), backBufferKey) << "redrawn";
+    EXPECT_EQ(state.face.Hands().supersampleSurface.bitmap.cacheKey(), surfaceKey) << "reloaded";
+    EXPECT_EQ(state.face.BackBuffer().bitmap.cacheKey(), backBufferKey) << "redrawn";
     EXPECT_FALSE(WindowTimerRunning(state.windowTimers, TIMER_CLOCK));
 }
 
 TEST_F(DialogTest, SmoothMotionRestartsTheClockTimerWithoutReload) {
     LoadClockFace(DefaultSkin());
-    const qint64 surfaceKey = state.handRenderer.supersampleSurface.bitmap.cacheKey();
+    const qint64 surfaceKey = state.face.Hands().supersampleSurface.bitmap.cacheKey();
 
     for (const int8_t smooth : {1, 0}) {
         StopWindowTimer(state.windowTimers, TIMER_CLOCK);
@@ -202,35 +202,36 @@ TEST_F(DialogTest, SmoothMotionRestartsTheClockTimerWithoutReload) {
         EXPECT_EQ(RunPreferencesDialog(state, &owner), IDOK);
         EXPECT_EQ(state.settings.Smooth, smooth);
         EXPECT_EQ(StoredSettings().Smooth, smooth);
-        EXPECT_EQ(state.handRenderer.smoothMotion, smooth);
+        EXPECT_EQ(state.face.Hands().smoothMotion, smooth);
         EXPECT_TRUE(WindowTimerRunning(state.windowTimers, TIMER_CLOCK)) << int(smooth);
     }
-    EXPECT_EQ(state.handRenderer.supersampleSurface.bitmap.cacheKey(), surfaceKey) << "reloaded";
+    EXPECT_EQ(state.face.Hands().supersampleSurface.bitmap.cacheKey(), surfaceKey) << "reloaded";
 }
 
 TEST_F(DialogTest, ShapeAndShadowChangesReloadTheSkinAndRebuildTheBackBuffer) {
     LoadClockFace(DefaultSkin());
-    ASSERT_NE(state.backBuffer.pixels, nullptr) << "smooth shapes draw into 16-bit pixels";
-    ASSERT_TRUE(state.handRenderer.shadowOn);
+    ASSERT_NE(state.face.BackBuffer().pixels, nullptr) << "smooth shapes draw into 16-bit pixels";
+    ASSERT_TRUE(state.face.Hands().shadowOn);
 
     WhenModalOpens([](QDialog* dialog) {
         Toggle(dialog, IDC_SMOOTH_SHAPES);
         PostCommand(dialog, IDOK);
     });
     EXPECT_EQ(RunPreferencesDialog(state, &owner), IDOK);
-    EXPECT_EQ(state.handRenderer.smoothShapes, 0);
-    EXPECT_EQ(state.backBuffer.pixels, nullptr) << "the back buffer is in the display's format";
-    EXPECT_EQ(state.backBuffer.width, 240);
+    EXPECT_EQ(state.face.Hands().smoothShapes, 0);
+    EXPECT_EQ(state.face.BackBuffer().pixels, nullptr)
+        << "the back buffer is in the display's format";
+    EXPECT_EQ(state.face.BackBuffer().width, 240);
     EXPECT_EQ(StoredSettings().AntiAliased, 0);
 
-    const qint64 backBufferKey = state.backBuffer.bitmap.cacheKey();
+    const qint64 backBufferKey = state.face.BackBuffer().bitmap.cacheKey();
     WhenModalOpens([](QDialog* dialog) {
         Toggle(dialog, IDC_SHADOW);
         PostCommand(dialog, IDOK);
     });
     EXPECT_EQ(RunPreferencesDialog(state, &owner), IDOK);
-    EXPECT_FALSE(state.handRenderer.shadowOn);
-    EXPECT_NE(state.backBuffer.bitmap.cacheKey(), backBufferKey) << "no full frame";
+    EXPECT_FALSE(state.face.Hands().shadowOn);
+    EXPECT_NE(state.face.BackBuffer().bitmap.cacheKey(), backBufferKey) << "no full frame";
     EXPECT_EQ(StoredSettings().Shadow, 0);
     EXPECT_FALSE(WindowTimerRunning(state.windowTimers, TIMER_CLOCK));
     EXPECT_TRUE(boxes.empty());
@@ -252,7 +253,7 @@ TEST_F(DialogTest, SkinThatCannotBeReloadedIsReportedOverPreferences) {
     ClearQuitRequest();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].owner, preferences);
-    EXPECT_EQ(state.backBuffer.width, 240) << "the back buffer is rebuilt at its size";
+    EXPECT_EQ(state.face.BackBuffer().width, 240) << "the back buffer is rebuilt at its size";
 }
 
 // Options that can't be saved still apply for the session, and the user is told once, after the
@@ -275,7 +276,7 @@ TEST_F(DialogTest, UnsavedPreferencesAreReportedOnceAfterTheDialogCloses) {
         EXPECT_EQ(RunPreferencesDialog(state, &owner), IDOK);
     }
     EXPECT_EQ(state.settings.NoOff, 1);
-    EXPECT_FALSE(state.handRenderer.shadowOn);
+    EXPECT_FALSE(state.face.Hands().shadowOn);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "Your settings could not be saved.\n\n" + file + ": Is a directory");
     EXPECT_EQ(boxes[0].icon, MessageIcon::Warning);

@@ -1,6 +1,7 @@
 // The main window: its set-up and end, taps and activations switching full-screen mode, the Done
 // command, the modal commands pausing the clock, a close request with a dialog open, and the
 // keep-awake cadence.
+#include "app/clock_tick.h"
 #include "app/main_window.h"
 #include "clock/clock_face_widget.h"
 #include "platform/close_request_filter.h"
@@ -60,8 +61,8 @@ protected:
             opened.push_back(url);
             return true;
         });
-        ASSERT_TRUE(LoadSkin(QStringLiteral(MV_BUILD_DATA_DIR "/skins/default_240.scs"),
-                             state->settings, state->skin, state->handRenderer));
+        ASSERT_TRUE(state->face.LoadSkin(QStringLiteral(MV_BUILD_DATA_DIR "/skins/default_240.scs"),
+                                         FaceOptionsOf(state->settings)));
         window = std::make_unique<MainWindow>(*state);
         ASSERT_TRUE(InitMainWindow(*state, *window));
         window->show();
@@ -111,14 +112,14 @@ TEST_F(MainWindowTest, SetUpRunsTheClockAndTheEndReleasesIt) {
     EXPECT_TRUE(WindowTimerRunning(state->windowTimers, TIMER_STARTUP));
     EXPECT_TRUE(WindowTimerRunning(state->windowTimers, TIMER_CLOCK));
     // The first size after set-up made the back buffer at the face's size.
-    EXPECT_TRUE(WaitFor([&] { return state->backBuffer.context; }));
-    EXPECT_EQ(state->backBuffer.width, window->Face()->width());
+    EXPECT_TRUE(WaitFor([&] { return state->face.BackBuffer().context; }));
+    EXPECT_EQ(state->face.BackBuffer().width, window->Face()->width());
 
     window.reset();
     EXPECT_EQ(state->mainWindow, nullptr);
     EXPECT_FALSE(WindowTimerRunning(state->windowTimers, TIMER_CLOCK));
-    EXPECT_FALSE(state->backBuffer.context);
-    EXPECT_TRUE(state->skin.faceImage.bitmap.isNull());
+    EXPECT_FALSE(state->face.BackBuffer().context);
+    EXPECT_TRUE(state->face.GetSkin().faceImage.bitmap.isNull());
 }
 
 TEST_F(MainWindowTest, TapsToggleFullScreenExceptJustAfterActivation) {
@@ -286,8 +287,8 @@ TEST(MainWindowSize, TheFirstWindowHoldsTheDialOfTheScreensDefaultSkin) {
     for (const auto& screen : screens) {
         OverrideScreenSize(screen.width, screen.height);
         const auto state = std::make_unique<AppState>();
-        ASSERT_TRUE(LoadSkin(QStringLiteral(MV_BUILD_DATA_DIR "/skins/default_240.scs"),
-                             state->settings, state->skin, state->handRenderer));
+        ASSERT_TRUE(state->face.LoadSkin(QStringLiteral(MV_BUILD_DATA_DIR "/skins/default_240.scs"),
+                                         FaceOptionsOf(state->settings)));
         MainWindow window(*state);
         ASSERT_TRUE(InitMainWindow(*state, window));
         EXPECT_EQ(window.width() == window.height(), screen.square)
