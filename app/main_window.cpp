@@ -1,11 +1,11 @@
 #include "app/main_window.h"
 
 #include "app/about_dialog.h"
+#include "app/change_skin.h"
+#include "app/clock_tick.h"
 #include "app/preferences_dialog.h"
 #include "app/prune_default_skins.h"
 #include "clock/clock_face_widget.h"
-#include "clock/display_time.h"
-#include "clock/frame.h"
 #include "gps/sync_messages.h"
 #include "platform/clock_change.h"
 #include "platform/device_clock.h"
@@ -17,8 +17,6 @@
 #include "platform/window_commands.h"
 #include "platform/window_timers.h"
 #include "resources/resource_ids.h"
-#include "skin/change_skin.h"
-#include "skin/skin_loader.h"
 #include "ui/shell_dialog.h"
 
 #include <QApplication>
@@ -68,7 +66,7 @@ QFont MakeBoldFont() {
 
 MainWindow::MainWindow(AppState& state, Settings& settings, UnsavedSettingsReport& unsavedReport)
     : state_(state), settings_(settings), unsavedReport_(unsavedReport),
-      face_(new ClockFaceWidget(state, this)), // the face is owned by the window
+      face_(new ClockFaceWidget(state.face, this)), // the face is owned by the window
       // Over the face's top-left corner and outside the layout; made after the face, so above it.
       syncLabel_(new QLabel(QStringLiteral("Synchronizing time..."), this)), gps_(this, [this] {
           sync_.NoteReport();
@@ -79,7 +77,8 @@ MainWindow::MainWindow(AppState& state, Settings& settings, UnsavedSettingsRepor
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(face_, 1); // the face takes all the room the soft-key bar leaves
-    state_.windowPaint.widget = face_;
+    state_.face.Paint().widget = face_;
+    state_.onGpsIndicatorChanged = [this] { OnGpsTimeValidChanged(); };
 
     syncLabel_->setAutoFillBackground(true);
     syncLabel_->adjustSize();
@@ -93,16 +92,18 @@ MainWindow::MainWindow(AppState& state, Settings& settings, UnsavedSettingsRepor
 }
 
 MainWindow::~MainWindow() {
+    face_->onSizeChanged = nullptr; // the back buffer goes below
     // The other timers go with the window too.
     StopAllWindowTimers(state_.windowTimers);
     // The presenter draws into the window's surfaces, which go with the window.
-    state_.windowPaint.presenter.reset();
+    WindowPaint& paint = state_.face.Paint();
+    paint.presenter.reset();
     gps_.Disconnect();
-    if (state_.backBuffer.context)
-        ReleaseDrawSurface(state_.backBuffer);
-    ReleaseSkin(state_.skin, state_.handRenderer);
-    state_.windowPaint.widget = nullptr;
-    state_.windowPaint.source = nullptr;
+    state_.face.ReleaseBackBuffer();
+    state_.face.ReleaseSkin();
+    paint.widget = nullptr;
+    paint.source = nullptr;
+    state_.onGpsIndicatorChanged = nullptr;
     if (state_.mainWindow == this)
         state_.mainWindow = nullptr;
 }
@@ -180,9 +181,7 @@ void MainWindow::DrawClockFrame() {
     if (now.usable)
         FeedSync(now.utc);
     state_.gpsTimeValid = now.usable;
-    DrawPartialFrame(state_, now.local);
-    if (now.usable != gpsTimeValidSeen_) {
-        gpsTimeValidSeen_ = now.usable;
+    if (state_.face.DrawPartialFrame(now.local, now.usable)) {
         OnGpsTimeValidChanged();
     }
 }
@@ -365,10 +364,14 @@ bool MainWindow::InitMainWindow() {
     boldFont_ = MakeBoldFont();
 
     face_->UseDirectPresentation();
-    state_.mainWindow = this; // size changes from here on build the back buffer
+    state_.mainWindow = this;
+    // Size changes from here on build the back buffer.
+    face_->onSizeChanged = [this](int32_t width, int32_t height) {
+        ResizeClockFace(state_, width, height);
+    };
     StartWindowTimer(state_.windowTimers, this, TIMER_STARTUP, kStartupDelayMs);
     RestartClockTimer(state_);
-    ComputeDisplayTime(state_);
+    state_.face.ComputeDisplayTime(gps_.TimeNow().local);
     // To the front once the window is on screen.
     QTimer::singleShot(0, this, [this] {
         raise();
@@ -414,11 +417,11 @@ void MainWindow::SetFullScreen(bool on) {
 void PutPreferencesIntoEffect(AppState& state, const PreferenceChanges& changes, QWidget* dialog) {
     if (changes.shapesOrShadow) {
         ChangeSkin(state, dialog, true); // saves the settings, then reloads the skin for them
-        RebuildBackBuffer(state);
+        RebuildClockFace(state);
     }
     if (changes.motion) {
         RestartClockTimer(state);
-        state.handRenderer.smoothMotion = state.settings.Smooth;
+        state.face.SetSmoothMotion(state.settings.Smooth != 0);
     }
 }
 

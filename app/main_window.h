@@ -109,7 +109,6 @@ private:
     ScreenIdleInhibitor screenInhibitor_;
     GpsSession gps_;
     SyncProcedure sync_;
-    bool gpsTimeValidSeen_ = false; // gpsTimeValid as the last tick reacted to it
 };
 
 // Makes, sets up and runs the main window until it ends. Returns -1 when the set-up failed, else

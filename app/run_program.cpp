@@ -1,5 +1,6 @@
 #include "app/run_program.h"
 
+#include "app/clock_tick.h"
 #include "app/main_window.h"
 #include "app/settings.h"
 #include "app/unsaved_settings.h"
@@ -43,8 +44,7 @@ bool LoadStartupSkin(AppState& state, const SkinPicker& pickSkin,
             if (!FileExists(*settings.SkinPath)) {
                 // The path stays, so the picker can start near where the file was.
                 message = QStringLiteral("Current skin file is missing.\n\nSelect another file...");
-            } else if (LoadSkin(*settings.SkinPath, settings, state.skin, state.handRenderer,
-                                failure)) {
+            } else if (state.face.LoadSkin(*settings.SkinPath, FaceOptionsOf(settings), failure)) {
                 return true;
             } else {
                 // A skin that failed for want of a temporary file is not at fault: its path stays.
@@ -54,10 +54,12 @@ bool LoadStartupSkin(AppState& state, const SkinPicker& pickSkin,
             }
             ShowMessageBox(nullptr, message, MessageIcon::Exclamation);
         }
-        if (!pickSkin(state, nullptr)) {
+        const std::optional<QString> picked = pickSkin(settings.SkinPath, nullptr);
+        if (!picked) {
             settings.SkinPath.reset();
             return false;
         }
+        settings.SkinPath = DuplicateString(*picked, picked->size());
         SaveSettings(settings);
         unsavedReport.ReportUnsavedSettings(nullptr);
     }
@@ -85,7 +87,7 @@ int RunProgram() {
     if (LoadStartupSkin(*state, PickSkin, unsavedReport))
         RunMainWindow(*state, state->settings, unsavedReport); // its result is not used
     else
-        ReleaseSkin(state->skin, state->handRenderer); // what a failed load left behind
+        state->face.ReleaseSkin(); // what a failed load left behind
 
     state->settings.SkinPath.reset();
     return 0;

@@ -5,7 +5,9 @@
 #include "app/app_state.h"
 #include "app/unsaved_settings.h"
 
+#include <QString>
 #include <functional>
+#include <optional>
 
 class QWidget;
 
@@ -15,9 +17,10 @@ namespace mv {
 // to the front and ends at once.
 int RunProgram();
 
-// Shows the skin picker owned by the window given (none at start-up); true when a file was
-// chosen into settings.SkinPath.
-using SkinPicker = std::function<bool(AppState&, QWidget*)>;
+// Shows the skin picker owned by the window given (none at start-up), opened at the current
+// path; the chosen file's path, or nothing when the user cancelled.
+using SkinPicker =
+    std::function<std::optional<QString>(const std::optional<QString>& currentPath, QWidget*)>;
 
 // Loads the skin at settings.SkinPath; while it is missing or does not load, says so and lets the
 // user pick another (saving the settings after each pick, a failed save reported through

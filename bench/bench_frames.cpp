@@ -1,8 +1,7 @@
 // Frames of the clock face with the default skins: a full frame, and the partial frame of a
 // second-hand tick with and without smooth motion, at 240 x 320, 480 x 640 and 1080 x 1920 in the
 // four drawing modes.
-#include "app/app_state.h"
-#include "clock/frame.h"
+#include "clock/face_renderer.h"
 #include "platform/screen.h"
 #include "skin/skin_loader.h"
 
@@ -39,17 +38,15 @@ constexpr Window kWindows[] = {{240, 240, 320}, {480, 480, 640}, {1080, 1080, 19
 constexpr double kDegree = std::numbers::pi / 180.0;
 
 // A face at 10:08:00 with its full frame drawn; null when the skin is missing.
-std::unique_ptr<mv::AppState> MakeFace(const Window& window, const Mode& mode) {
-    auto state = std::make_unique<mv::AppState>();
-    state->settings.AntiAliased = mode.smoothShapes;
-    state->settings.Shadow = mode.shadow;
+std::unique_ptr<mv::FaceRenderer> MakeFace(const Window& window, const Mode& mode) {
+    auto face = std::make_unique<mv::FaceRenderer>();
     const QString path = QStringLiteral(MV_BUILD_DATA_DIR "/skins/default_%1.scs").arg(window.skin);
-    if (!mv::LoadSkin(path, state->settings, state->skin, state->handRenderer))
+    if (!face->LoadSkin(path, {mode.smoothShapes, false, mode.shadow}))
         return nullptr;
-    state->handRenderer.hands[0].angle = 304.0 * kDegree;
-    state->handRenderer.hands[1].angle = 48.0 * kDegree;
-    mv::ResizeBackBuffer(*state, window.width, window.height);
-    return state;
+    face->Hands().hands[0].angle = 304.0 * kDegree;
+    face->Hands().hands[1].angle = 48.0 * kDegree;
+    face->ResizeBackBuffer(window.width, window.height, false);
+    return face;
 }
 
 void FullFrame(benchmark::State& bench, Window window, Mode mode) {
@@ -59,7 +56,7 @@ void FullFrame(benchmark::State& bench, Window window, Mode mode) {
         return;
     }
     for (auto _ : bench) {
-        mv::DrawFullFrame(*face);
+        face->DrawFullFrame(false);
         benchmark::ClobberMemory();
     }
 }
@@ -77,9 +74,9 @@ void SecondHandTick(benchmark::State& bench, Window window, Mode mode, double de
     std::vector<double> ticks;
     for (auto _ : bench) {
         step = (step + 1) % steps;
-        face->handRenderer.hands[2].angle = degrees * step * kDegree;
+        face->Hands().hands[2].angle = degrees * step * kDegree;
         const auto start = std::chrono::steady_clock::now();
-        mv::DrawPartialFrame(*face, mv::PendingAngles{}); // no time read: only the second moved
+        face->DrawPartialFrame(mv::PendingAngles{}, false); // no time read: only the second moved
         benchmark::ClobberMemory();
         ticks.push_back(
             std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start)

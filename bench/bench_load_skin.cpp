@@ -1,5 +1,6 @@
 // The time of one whole skin load: reading the file, decoding both pictures through the temporary
 // file, preparing the face sheet and the hand renderer (smooth shapes and shadow on).
+#include "clock/face_renderer.h"
 #include "platform/screen.h"
 #include "skin/skin_loader.h"
 #include "skin_file_builder.h"
@@ -60,18 +61,13 @@ QByteArray StandInSkin() {
 }
 
 void BM_LoadSkin(benchmark::State& state, const QString& path) {
-    mv::Settings settings;
-    settings.AntiAliased = 1;
-    settings.Shadow = 1;
-    mv::Skin skin;
-    mv::HandRenderer renderer;
+    mv::FaceRenderer face;
     for (auto _ : state) {
-        if (!mv::LoadSkin(path, settings, skin, renderer)) {
+        if (!face.LoadSkin(path, {true, false, true})) {
             state.SkipWithError(mv::LastSkinError());
             break;
         }
     }
-    mv::ReleaseSkin(skin, renderer);
 }
 
 } // namespace

@@ -1,95 +1,115 @@
-#include "clock/frame.h"
-
 #include "clock/face_background.h"
-#include "clock/face_layout.h"
+#include "clock/face_renderer.h"
 #include "clock/frame_compose.h"
 #include "clock/hand_geometry.h"
+#include "clock/prepare_hand_renderer.h"
 
 #include <QRectF>
 
 namespace mv {
 
-namespace {
+FaceRenderer::~FaceRenderer() {
+    ReleaseBackBuffer();
+    ReleaseSkin();
+}
 
-void MakeBackBuffer(AppState& state, int32_t width, int32_t height) {
-    DrawSurface& backBuffer = state.backBuffer;
-    if (SmoothMode(state.handRenderer)) {
+bool FaceRenderer::LoadSkin(const QString& path, const FaceOptions& options,
+                            SkinLoadFailure& failure) {
+    hands_.smoothShapes = options.smoothShapes;
+    hands_.smoothMotion = options.smoothMotion;
+    const bool loaded = mv::LoadSkin(path, skin_, failure);
+    if (loaded || SkinParametersReplaced(failure.error)) {
+        ReleaseHandRenderer(hands_);
+        PrepareHandRenderer(skin_, hands_, options.shadow);
+    }
+    return loaded;
+}
+
+bool FaceRenderer::LoadSkin(const QString& path, const FaceOptions& options) {
+    SkinLoadFailure failure;
+    return LoadSkin(path, options, failure);
+}
+
+void FaceRenderer::ReleaseSkin() {
+    mv::ReleaseSkin(skin_);
+    ReleaseHandRenderer(hands_);
+}
+
+void FaceRenderer::MakeBackBuffer(int32_t width, int32_t height) {
+    if (SmoothMode(hands_)) {
         // 16-bit pixels, so the 2 x 2 averaging writes straight into the back buffer.
-        CreateDrawSurface(width, height, 16, backBuffer);
+        CreateDrawSurface(width, height, 16, backBuffer_);
         return;
     }
-    backBuffer = DrawSurface{};
-    backBuffer.width = width;
-    backBuffer.height = height;
+    backBuffer_ = DrawSurface{};
+    backBuffer_.width = width;
+    backBuffer_.height = height;
     if (width <= 0 || height <= 0)
         return;
     QImage bitmap(width, height, QImage::Format_RGB32);
     if (bitmap.isNull())
         return; // no bitmap: drawing has no effect until the next size change or rebuild
-    backBuffer.bitmap = std::move(bitmap);
-    backBuffer.context = true;
+    backBuffer_.bitmap = std::move(bitmap);
+    backBuffer_.context = true;
 }
 
-void ClearClips(AppState& state) {
-    state.backBuffer.clip.reset();
-    state.handRenderer.supersampleSurface.clip.reset();
-    state.handRenderer.shadowSurface.clip.reset();
+bool FaceRenderer::ResizeBackBuffer(int32_t width, int32_t height, bool gpsTimeValid) {
+    if (width == backBuffer_.width && height == backBuffer_.height)
+        return false;
+    if (backBuffer_.context)
+        ReleaseDrawSurface(backBuffer_);
+    MakeBackBuffer(width, height);
+    return DrawFullFrame(gpsTimeValid);
 }
 
-} // namespace
-
-void ResizeBackBuffer(AppState& state, int32_t width, int32_t height) {
-    DrawSurface& backBuffer = state.backBuffer;
-    if (width == backBuffer.width && height == backBuffer.height)
-        return;
-    if (backBuffer.context)
-        ReleaseDrawSurface(backBuffer);
-    MakeBackBuffer(state, width, height);
-    DrawFullFrame(state);
+bool FaceRenderer::RebuildBackBuffer(bool gpsTimeValid) {
+    const int32_t width = backBuffer_.width;
+    const int32_t height = backBuffer_.height;
+    backBuffer_.width = 0;
+    backBuffer_.height = 0;
+    const bool changed = ResizeBackBuffer(width, height, gpsTimeValid);
+    return DrawFullFrame(gpsTimeValid) || changed;
 }
 
-void RebuildBackBuffer(AppState& state) {
-    const int32_t width = state.backBuffer.width;
-    const int32_t height = state.backBuffer.height;
-    state.backBuffer.width = 0;
-    state.backBuffer.height = 0;
-    ResizeBackBuffer(state, width, height);
-    DrawFullFrame(state);
+void FaceRenderer::ReleaseBackBuffer() {
+    if (backBuffer_.context)
+        ReleaseDrawSurface(backBuffer_);
 }
 
-void DrawFullFrame(AppState& state) {
-    HandRenderer& renderer = state.handRenderer;
-    DrawSurface& backBuffer = state.backBuffer;
-    ClearClips(state);
+bool FaceRenderer::TakeIndicator(bool gpsTimeValid) {
+    const bool changed = gpsTimeValid != gpsIndicatorDrawn_;
+    gpsIndicatorDrawn_ = gpsTimeValid;
+    return changed;
+}
 
-    const FaceLayout layout = LayoutFace(state.skin, backBuffer.width, backBuffer.height);
-    state.dialScreenRect = layout.dialScreenRect;
-    state.hubScreenRect = layout.hubScreenRect;
-    state.gpsIndicatorScreenRect = layout.gpsIndicatorScreenRect;
-    state.pivotX = layout.pivotX;
-    state.pivotY = layout.pivotY;
-    SetPivot(renderer, layout.pivotX, layout.pivotY);
-    DrawBackground(state.skin, backBuffer);
+bool FaceRenderer::DrawFullFrame(bool gpsTimeValid) {
+    backBuffer_.clip.reset();
+    hands_.supersampleSurface.clip.reset();
+    hands_.shadowSurface.clip.reset();
 
-    state.gpsIndicatorDrawn = state.gpsTimeValid;
+    layout_ = LayoutFace(skin_, backBuffer_.width, backBuffer_.height);
+    SetPivot(hands_, layout_.pivotX, layout_.pivotY);
+    DrawBackground(skin_, backBuffer_);
+    const bool indicatorChanged = TakeIndicator(gpsTimeValid);
 
     // A full frame shows the angles the hands hold; it doesn't read the time.
-    for (HandState& hand : renderer.hands)
+    for (HandState& hand : hands_.hands)
         hand.drawnAngle = hand.angle;
-    ComputeAllHands(state.skin, renderer);
+    ComputeAllHands(skin_, hands_);
 
-    Rect dirty = renderer.handsBounds;
-    const int32_t hubShadowOffset = state.skin.hubShadowOffset;
-    if (ShadowMode(renderer) && hubShadowOffset != 0)
-        dirty = UnionRect(dirty, OffsetRect(state.hubScreenRect, hubShadowOffset, hubShadowOffset));
-    Compose(state, dirty, nullptr, std::nullopt);
+    Rect dirty = hands_.handsBounds;
+    const int32_t hubShadowOffset = skin_.hubShadowOffset;
+    if (ShadowMode(hands_) && hubShadowOffset != 0)
+        dirty =
+            UnionRect(dirty, OffsetRect(layout_.hubScreenRect, hubShadowOffset, hubShadowOffset));
+    Compose(dirty, nullptr, std::nullopt);
 
-    InvalidateWindowRegion(state.windowPaint,
-                           RegionOf({0, 0, backBuffer.width, backBuffer.height}));
+    InvalidateWindowRegion(paint_, RegionOf({0, 0, backBuffer_.width, backBuffer_.height}));
+    return indicatorChanged;
 }
 
-void PresentBackBuffer(const AppState& state, QPainter& painter, const Rect& rect) {
-    const QImage& bitmap = state.backBuffer.bitmap;
+void FaceRenderer::PresentBackBuffer(QPainter& painter, const Rect& rect) const {
+    const QImage& bitmap = backBuffer_.bitmap;
     const Rect part = IntersectRect(rect, {0, 0, bitmap.width(), bitmap.height()});
     if (bitmap.isNull() || part.IsEmpty())
         return;

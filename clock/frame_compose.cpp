@@ -1,5 +1,6 @@
 #include "clock/frame_compose.h"
 
+#include "clock/face_renderer.h"
 #include "clock/hand_raster.h"
 #include "platform/draw_blend.h"
 #include "platform/draw_copy.h"
@@ -32,41 +33,45 @@ void CopyFacePart(const Skin& skin, DrawSurface& target, const Rect& sourceRect,
 // opacity, which leaves the pixels outside the shadows exactly as they were. Between two 16-bit
 // surfaces the same picture comes from a cleared shadow surface and a darkening of the pixels
 // under black, without copying the target at all.
-void DrawShadows(AppState& state, const Rect& dirty, const Rect& area) {
-    HandRenderer& renderer = state.handRenderer;
+} // namespace
+
+void FaceRenderer::DrawShadows(const Rect& dirty, const Rect& area) {
+    HandRenderer& renderer = hands_;
     DrawSurface& shadow = renderer.shadowSurface;
     const bool smooth = SmoothMode(renderer);
-    DrawSurface& target = smooth ? renderer.supersampleSurface : state.backBuffer;
+    DrawSurface& target = smooth ? renderer.supersampleSurface : backBuffer_;
     const Rect targetPart = smooth ? area : dirty;
-    const auto opacity = uint8_t(uint16_t(state.skin.shadowAlpha) & 0xFF);
+    const auto opacity = uint8_t(uint16_t(skin_.shadowAlpha) & 0xFF);
     const bool both555 = target.bitmap.format() == QImage::Format_RGB555 &&
                          shadow.bitmap.format() == QImage::Format_RGB555;
     if (both555) {
         ClearShadow555(shadow.bitmap, area, ClipOf(shadow));
-        DrawHandsPass(state.skin, renderer, shadow, SurfaceScale(renderer), HandPass::Shadow,
-                      state.skin.hubShadowOffset);
+        DrawHandsPass(skin_, renderer, shadow, SurfaceScale(renderer), HandPass::Shadow,
+                      skin_.hubShadowOffset);
         DarkenUnderShadow555(target.bitmap, TopLeft(targetPart), shadow.bitmap, area, opacity,
                              ClipOf(target));
         return;
     }
     CopyPixels(shadow.bitmap, TopLeft(area), target.bitmap, targetPart, ClipOf(shadow));
-    DrawHandsPass(state.skin, renderer, shadow, SurfaceScale(renderer), HandPass::Shadow,
-                  state.skin.hubShadowOffset);
+    DrawHandsPass(skin_, renderer, shadow, SurfaceScale(renderer), HandPass::Shadow,
+                  skin_.hubShadowOffset);
     BlendConstantAlpha(target.bitmap, TopLeft(targetPart), shadow.bitmap, area, opacity,
                        ClipOf(target));
 }
 
-} // namespace
+// Dial, indicator (while the back buffer shows it), shadows over dirty, hands, 2 x 2 averaging
+// over dirty, hub; each surface stays inside its clip. redrawn, when given, is the part of dirty
+// that the clips let through, so the averaging skips the rest. handsClip, when given, becomes the
+// back buffer's clip after the dial and the indicator are drawn.
+void FaceRenderer::Compose(const Rect& dirty, const QRegion* redrawn,
+                           const std::optional<QRegion>& handsClip) {
+    const Skin& skin = skin_;
+    HandRenderer& renderer = hands_;
+    DrawSurface& backBuffer = backBuffer_;
 
-void Compose(AppState& state, const Rect& dirty, const QRegion* redrawn,
-             const std::optional<QRegion>& handsClip) {
-    const Skin& skin = state.skin;
-    HandRenderer& renderer = state.handRenderer;
-    DrawSurface& backBuffer = state.backBuffer;
-
-    CopyFacePart(skin, backBuffer, skin.faceRect, state.dialScreenRect);
-    if (state.gpsTimeValid)
-        CopyFacePart(skin, backBuffer, skin.gpsIndicatorRect, state.gpsIndicatorScreenRect);
+    CopyFacePart(skin, backBuffer, skin.faceRect, layout_.dialScreenRect);
+    if (gpsIndicatorDrawn_)
+        CopyFacePart(skin, backBuffer, skin.gpsIndicatorRect, layout_.gpsIndicatorScreenRect);
     if (handsClip)
         backBuffer.clip = *handsClip;
 
@@ -76,7 +81,7 @@ void Compose(AppState& state, const Rect& dirty, const QRegion* redrawn,
         ScaleCopy2x(renderer.supersampleSurface.bitmap, TopLeft(area), backBuffer.bitmap, dirty,
                     ClipOf(renderer.supersampleSurface));
     if (ShadowMode(renderer))
-        DrawShadows(state, dirty, area);
+        DrawShadows(dirty, area);
 
     DrawSurface& target = smooth ? renderer.supersampleSurface : backBuffer;
     DrawHandsPass(skin, renderer, target, SurfaceScale(renderer), HandPass::Hands, 0);
@@ -90,7 +95,7 @@ void Compose(AppState& state, const Rect& dirty, const QRegion* redrawn,
     }
 
     // The hub covers the hands' ends at the pivot.
-    CopyFacePart(skin, backBuffer, skin.hubRect, state.hubScreenRect);
+    CopyFacePart(skin, backBuffer, skin.hubRect, layout_.hubScreenRect);
 }
 
 } // namespace mv

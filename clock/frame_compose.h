@@ -1,7 +1,7 @@
 #pragma once
 // The drawing that full and partial frames share.
 
-#include "app/app_state.h"
+#include "clock/draw_records.h"
 #include "platform/geometry.h"
 
 #include <QRegion>
@@ -33,12 +33,5 @@ inline Rect ToSurfaceRect(const HandRenderer& renderer, const Rect& rect) {
 inline QRegion RegionOf(const Rect& rect) {
     return rect.IsEmpty() ? QRegion() : QRegion(rect.left, rect.top, rect.Width(), rect.Height());
 }
-
-// Dial, indicator (while the GPS time is valid), shadows over dirty, hands, 2 x 2 averaging over
-// dirty, hub; each surface stays inside its clip. redrawn, when given, is the part of dirty that
-// the clips let through, so the averaging skips the rest. handsClip, when given, becomes the back
-// buffer's clip after the dial and the indicator are drawn.
-void Compose(AppState& state, const Rect& dirty, const QRegion* redrawn,
-             const std::optional<QRegion>& handsClip);
 
 } // namespace mv

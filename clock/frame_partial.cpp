@@ -1,10 +1,8 @@
 // The partial frame: only what changed since the back buffer was drawn is drawn again.
-#include "clock/display_time.h"
-#include "clock/frame.h"
+#include "clock/face_renderer.h"
 #include "clock/frame_compose.h"
 #include "clock/frame_coverage.h"
 #include "clock/hand_geometry.h"
-#include "platform/utc_time.h"
 
 #include <array>
 
@@ -44,32 +42,28 @@ QRegion BackBufferClip(const HandRenderer& renderer, const CandidateSlots& slots
     return UnionOfSlots(slots, kOldBoundsSlot, kIndicatorSlot);
 }
 
-QRegion CoverageOf(const AppState& state, size_t hand) {
-    const HandRenderer& renderer = state.handRenderer;
-    const HandStyle& style = state.skin.hands[hand];
+QRegion CoverageOf(const Skin& skin, const HandRenderer& renderer, size_t hand) {
+    const HandStyle& style = skin.hands[hand];
     return HandCoverage(style, renderer.hands[hand], ShadowMode(renderer) ? style.shadowOffset : 0);
 }
 
+} // namespace
+
 // One pass; returns the angles it deferred to the next pass, if any.
-std::optional<PendingAngles> DrawPartialPass(AppState& state, const CalendarTime& shown,
-                                             const std::optional<PendingAngles>& pending) {
-    HandRenderer& renderer = state.handRenderer;
+std::optional<PendingAngles>
+FaceRenderer::DrawPartialPass(const std::optional<PendingAngles>& pending, bool& indicatorChanged) {
+    HandRenderer& renderer = hands_;
     if (pending) {
         if (pending->hour != kNoPendingAngle)
             renderer.hands[0].angle = pending->hour;
         if (pending->minute != kNoPendingAngle)
             renderer.hands[1].angle = pending->minute;
-    } else {
-        ComputeDisplayTime(state, shown);
     }
 
     CandidateSlots slots;
     PendingAngles next;
-    const bool indicatorChanged = state.gpsTimeValid != state.gpsIndicatorDrawn;
-    if (indicatorChanged) {
-        state.gpsIndicatorDrawn = state.gpsTimeValid;
-        slots[kIndicatorSlot] = RegionOf(state.gpsIndicatorScreenRect);
-    }
+    if (indicatorChanged)
+        slots[kIndicatorSlot] = RegionOf(layout_.gpsIndicatorScreenRect);
 
     // One moved hand per pass, the second hand first; with a changed indicator, all of them.
     bool taken = false;
@@ -79,7 +73,7 @@ std::optional<PendingAngles> DrawPartialPass(AppState& state, const CalendarTime
         if (hand.angle == hand.drawnAngle)
             continue;
         if (!taken || indicatorChanged) {
-            slots[kOldBoundsSlot + k] = CoverageOf(state, k);
+            slots[kOldBoundsSlot + k] = CoverageOf(skin_, renderer, k);
             hand.drawnAngle = hand.angle;
             marked[k] = true;
             taken = true;
@@ -92,10 +86,10 @@ std::optional<PendingAngles> DrawPartialPass(AppState& state, const CalendarTime
         return std::nullopt;
 
     if (taken) {
-        ComputeAllHands(state.skin, renderer);
+        ComputeAllHands(skin_, renderer);
         for (size_t k = kHour; k <= kSecond; ++k)
             if (marked[k])
-                slots[kNewBoundsSlot + k] = CoverageOf(state, k);
+                slots[kNewBoundsSlot + k] = CoverageOf(skin_, renderer, k);
     }
 
     const QRegion repaintRegion = UnionOfSlots(slots, 0, slots.size() - 1);
@@ -103,7 +97,7 @@ std::optional<PendingAngles> DrawPartialPass(AppState& state, const CalendarTime
     const QRect box = redrawn.boundingRect();
     const Rect dirty{box.left(), box.top(), box.left() + box.width(), box.top() + box.height()};
 
-    state.backBuffer.clip = BackBufferClip(renderer, slots, repaintRegion, redrawn);
+    backBuffer_.clip = BackBufferClip(renderer, slots, repaintRegion, redrawn);
     if (!PlainMode(renderer)) {
         const QRegion surfaceClip =
             ToSurfaceRegion(redrawn, renderer.workRect, SurfaceScale(renderer));
@@ -112,35 +106,37 @@ std::optional<PendingAngles> DrawPartialPass(AppState& state, const CalendarTime
         if (ShadowMode(renderer))
             renderer.shadowSurface.clip = surfaceClip;
     }
-    Compose(state, dirty, &redrawn,
-            PlainMode(renderer) ? std::optional(repaintRegion) : std::nullopt);
-    state.backBuffer.clip.reset();
+    Compose(dirty, &redrawn, PlainMode(renderer) ? std::optional(repaintRegion) : std::nullopt);
+    backBuffer_.clip.reset();
     renderer.supersampleSurface.clip.reset();
     renderer.shadowSurface.clip.reset();
 
-    InvalidateWindowRegion(state.windowPaint, repaintRegion);
+    InvalidateWindowRegion(paint_, repaintRegion);
     if (next.hour == kNoPendingAngle && next.minute == kNoPendingAngle)
         return std::nullopt;
     return next;
 }
 
-// The passes, each on screen before the next.
-void DrawPasses(AppState& state, const CalendarTime& shown, std::optional<PendingAngles> pending) {
-    while (std::optional<PendingAngles> next = DrawPartialPass(state, shown, pending)) {
-        PaintInvalidNow(state.windowPaint);
+bool FaceRenderer::DrawPartialPasses(std::optional<PendingAngles> pending, bool gpsTimeValid) {
+    // Only the first pass can see the indicator change; it then takes every moved hand at once.
+    bool indicatorChanged = TakeIndicator(gpsTimeValid);
+    const bool changed = indicatorChanged;
+    while (std::optional<PendingAngles> next = DrawPartialPass(pending, indicatorChanged)) {
+        // The screen shows this pass before the next one is drawn.
+        PaintInvalidNow(paint_);
         pending = next;
+        indicatorChanged = false;
     }
+    return changed;
 }
 
-} // namespace
-
-void DrawPartialFrame(AppState& state, std::optional<PendingAngles> pending) {
-    // Pending angles need no time; without them the first pass shows the device's.
-    DrawPasses(state, pending ? CalendarTime{} : DeviceLocalTimeOrZero(), pending);
+bool FaceRenderer::DrawPartialFrame(const CalendarTime& shown, bool gpsTimeValid) {
+    ComputeDisplayTime(shown);
+    return DrawPartialPasses(std::nullopt, gpsTimeValid);
 }
 
-void DrawPartialFrame(AppState& state, const CalendarTime& shown) {
-    DrawPasses(state, shown, std::nullopt);
+bool FaceRenderer::DrawPartialFrame(PendingAngles pending, bool gpsTimeValid) {
+    return DrawPartialPasses(pending, gpsTimeValid);
 }
 
 } // namespace mv

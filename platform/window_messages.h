@@ -11,10 +11,7 @@ class QObject;
 namespace mv {
 
 enum MessageId : int {
-    MSG_GPS_DATA = 0x8000,
     MSG_REFRESH = 0x8001,
-    MSG_SYNC_FAILED = 0x8002,
-    MSG_SYNC_DONE = 0x8003,
 };
 
 class WindowMessage : public QEvent {

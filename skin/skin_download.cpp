@@ -1,10 +1,10 @@
 #include "skin/skin_download.h"
 
-#include "ui/shell_dialog.h"
 #include "platform/device_model.h"
 #include "platform/message_box.h"
 #include "platform/os_build.h"
 #include "platform/screen.h"
+#include "ui/shell_dialog.h"
 
 #include <QDialog>
 #include <QUrl>

@@ -55,10 +55,9 @@ void ReleaseSkinImage(SkinImage& image) {
     image.height = 0;
 }
 
-void ReleaseSkin(Skin& skin, HandRenderer& renderer) {
+void ReleaseSkin(Skin& skin) {
     ReleaseSkinImage(skin.faceImage);
     ReleaseSkinImage(skin.backgroundImage);
-    ReleaseHandRenderer(renderer);
 }
 
 } // namespace mv

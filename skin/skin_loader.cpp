@@ -136,8 +136,7 @@ SkinLoadError Fail(SkinLoadError error, std::string reason) {
     return error;
 }
 
-SkinLoadError ReadSkinFileFor(const QString& path, Skin& skin, HandRenderer& renderer,
-                              bool shadowSetting);
+SkinLoadError ReadSkinFileFor(const QString& path, Skin& skin);
 
 } // namespace
 
@@ -150,14 +149,13 @@ bool ReadImageBlock(BinaryFile& file, int64_t fileSize, std::span<const uint32_t
     return ReadBlock(file, fileSize, offsets, index, buffer, length) == BlockStatus::Read;
 }
 
-bool ReadSkinFile(const QString& path, Skin& skin, HandRenderer& renderer, bool shadowSetting) {
-    return ReadSkinFileFor(path, skin, renderer, shadowSetting) == SkinLoadError::None;
+bool ReadSkinFile(const QString& path, Skin& skin) {
+    return ReadSkinFileFor(path, skin) == SkinLoadError::None;
 }
 
 namespace {
 
-SkinLoadError ReadSkinFileFor(const QString& path, Skin& skin, HandRenderer& renderer,
-                              bool shadowSetting) {
+SkinLoadError ReadSkinFileFor(const QString& path, Skin& skin) {
     BinaryFile file;
     if (!file.Open(path))
         return Fail(SkinLoadError::File, "cannot open the file");
@@ -197,12 +195,9 @@ SkinLoadError ReadSkinFileFor(const QString& path, Skin& skin, HandRenderer& ren
     // The file has passed every check: from here on the skin holds the new parameters.
     ReleaseSkinImage(skin.faceImage);
     ReleaseSkinImage(skin.backgroundImage);
-    ReleaseHandRenderer(renderer);
     static_cast<SkinParameters&>(skin) = parameters;
     skin.faceImage.rawData = std::move(faceBytes);
     skin.faceImage.rawSize = faceSize;
-
-    PrepareHandRenderer(skin, renderer, shadowSetting);
 
     // A background block that is absent or unreadable leaves the skin without a background picture.
     ReadImageBlock(file, fileSize, offsets, 1, skin.backgroundImage.rawData,
@@ -213,18 +208,15 @@ SkinLoadError ReadSkinFileFor(const QString& path, Skin& skin, HandRenderer& ren
 
 } // namespace
 
-bool LoadSkin(const QString& path, const Settings& settings, Skin& skin, HandRenderer& renderer) {
+bool LoadSkin(const QString& path, Skin& skin) {
     SkinLoadFailure failure;
-    return LoadSkin(path, settings, skin, renderer, failure);
+    return LoadSkin(path, skin, failure);
 }
 
-bool LoadSkin(const QString& path, const Settings& settings, Skin& skin, HandRenderer& renderer,
-              SkinLoadFailure& failure) {
+bool LoadSkin(const QString& path, Skin& skin, SkinLoadFailure& failure) {
     failure = {};
     const WaitCursor waitCursor;
-    renderer.smoothShapes = settings.AntiAliased != 0;
-    renderer.smoothMotion = settings.Smooth != 0;
-    failure.error = ReadSkinFileFor(path, skin, renderer, settings.Shadow != 0);
+    failure.error = ReadSkinFileFor(path, skin);
     if (failure.error != SkinLoadError::None)
         return false;
 

@@ -1,8 +1,5 @@
 #include "skin/skin_picker.h"
 
-#include "ui/dialog_controls.h"
-#include "ui/dialog_units.h"
-#include "ui/shell_dialog.h"
 #include "platform/file_icons.h"
 #include "platform/message_box.h"
 #include "platform/store.h"
@@ -11,6 +8,9 @@
 #include "resources/resource_ids.h"
 #include "skin/skin_download.h"
 #include "skin/skin_tree.h"
+#include "ui/dialog_controls.h"
+#include "ui/dialog_units.h"
+#include "ui/shell_dialog.h"
 
 #include <QCloseEvent>
 #include <QDialog>
@@ -31,12 +31,16 @@ constexpr int kFileChosen = 0;
 
 class SkinPickerDialog final : public ShellDialog {
 public:
-    SkinPickerDialog(AppState& state, QWidget* owner);
+    // viewAll: hidden entries are listed too.
+    SkinPickerDialog(QWidget* owner, bool viewAll);
     ~SkinPickerDialog() override;
 
     // The shell's set-up, the icons, the top level and the current skin selected; false when
     // the shell's part fails.
-    bool Initialise();
+    bool Initialise(const std::optional<QString>& currentPath);
+
+    // The file chosen with Done.
+    const QString& PickedPath() const { return pickedPath_; }
 
 protected:
     bool event(QEvent* event) override;
@@ -51,12 +55,12 @@ private:
     void HandleTap(const QPoint& position);
     QTreeWidgetItem* SelectedItem() const;
 
-    AppState& state_;
     SkinTree skinTree_;
+    QString pickedPath_;
 };
 
-SkinPickerDialog::SkinPickerDialog(AppState& state, QWidget* owner)
-    : ShellDialog(owner, u"dialog_pick_skin", TitleBand::Drawn), state_(state) {
+SkinPickerDialog::SkinPickerDialog(QWidget* owner, bool viewAll)
+    : ShellDialog(owner, u"dialog_pick_skin", TitleBand::Drawn) {
     setWindowTitle(QStringLiteral("Pick Skin"));
     const DialogDpi dpi = WidgetDpi(this);
     setFont(DialogFont(dpi));
@@ -76,7 +80,7 @@ SkinPickerDialog::SkinPickerDialog(AppState& state, QWidget* owner)
     layout->addWidget(tree);
 
     skinTree_.tree = tree;
-    skinTree_.viewAll = state.viewAll != 0;
+    skinTree_.viewAll = viewAll;
 
     tree->installEventFilter(this);
     tree->viewport()->installEventFilter(this);
@@ -90,7 +94,7 @@ SkinPickerDialog::~SkinPickerDialog() {
     skinTree_.tree->clear();
 }
 
-bool SkinPickerDialog::Initialise() {
+bool SkinPickerDialog::Initialise(const std::optional<QString>& currentPath) {
     if (!InitShellDialog(this, IDR_PICKER_BAR))
         return false;
     {
@@ -101,7 +105,7 @@ bool SkinPickerDialog::Initialise() {
                 FileTypeIcon(QString::fromUtf16(extension.data(), qsizetype(extension.size())));
         }
     }
-    FillRootAndSelect(skinTree_, state_.settings.SkinPath);
+    FillRootAndSelect(skinTree_, currentPath);
     return true;
 }
 
@@ -143,8 +147,7 @@ bool SkinPickerDialog::eventFilter(QObject* watched, QEvent* event) {
 int SkinPickerDialog::ChooseTreeItem(QTreeWidgetItem* item) {
     if (item == nullptr || ItemKind(item) == kFolderKind)
         return kNothingChosen;
-    if (state_.pickedPath != nullptr)
-        *state_.pickedPath = BuildItemPath(item);
+    pickedPath_ = BuildItemPath(item);
     done(int(DialogResult::Ok));
     return kFileChosen;
 }
@@ -193,21 +196,12 @@ int ReadViewAll() {
 
 } // namespace
 
-bool PickSkin(AppState& state, QWidget* owner) {
-    state.viewAll = ReadViewAll();
-    QString picked;
-    state.pickedPath = &picked;
-    int result = -1;
-    {
-        SkinPickerDialog dialog(state, owner);
-        if (dialog.Initialise())
-            result = dialog.exec();
-    }
-    state.pickedPath = nullptr;
-    if (ToDialogResult(result) != DialogResult::Ok)
-        return false;
-    state.settings.SkinPath = DuplicateString(picked, picked.size());
-    return true;
+std::optional<QString> PickSkin(const std::optional<QString>& currentPath, QWidget* owner) {
+    std::optional<QString> picked;
+    SkinPickerDialog dialog(owner, ReadViewAll() != 0);
+    if (dialog.Initialise(currentPath) && ToDialogResult(dialog.exec()) == DialogResult::Ok)
+        picked = dialog.PickedPath();
+    return picked;
 }
 
 } // namespace mv

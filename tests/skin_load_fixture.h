@@ -2,6 +2,7 @@
 // A fresh home, a fixed 96 dots per inch, and one skin and hand renderer per test, released at the
 // end, with helpers to write and load skin files.
 
+#include "clock/face_renderer.h"
 #include "platform/screen.h"
 #include "skin/skin_loader.h"
 #include "skin_file_builder.h"
@@ -61,27 +62,22 @@ protected:
     void SetUp() override {
         // Read once per process: every test of this program runs at 96 dots per inch.
         OverrideScreenDpi(96, 96);
-        settings.AntiAliased = 1;
-        settings.Smooth = 0;
-        settings.Shadow = 1;
     }
-    void TearDown() override { ReleaseSkin(skin, renderer); }
 
     QString Write(const QString& name, const QByteArray& bytes) {
         const QString path = home.Path() + "/" + name;
         EXPECT_TRUE(WriteAll(path, bytes));
         return path;
     }
-    bool Load(const QByteArray& bytes) {
-        return LoadSkin(Write("skin.scs", bytes), settings, skin, renderer);
-    }
+    bool Load(const QByteArray& bytes) { return face.LoadSkin(Write("skin.scs", bytes), options); }
     bool Load(const SkinFileLayout& layout) { return Load(BuildSkinFile(layout)); }
     QString TempPath() const { return home.RuntimeDir() + "/" + kSkinTempFileName; }
 
     IsolatedHome home;
-    Settings settings;
-    Skin skin;
-    HandRenderer renderer;
+    FaceOptions options{.smoothShapes = true, .smoothMotion = false, .shadow = true};
+    FaceRenderer face;
+    const Skin& skin = face.GetSkin();
+    HandRenderer& renderer = face.Hands();
 };
 
 } // namespace mv::test

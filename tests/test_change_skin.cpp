@@ -1,10 +1,10 @@
 // Changing the skin of the running program: a good pick is loaded, stored and drawn; a bad one is
 // reported and the previous skin comes back; when even that fails, the application ends.
-#include "clock/frame.h"
+#include "app/change_skin.h"
+#include "app/clock_tick.h"
 #include "picker_driver.h"
 #include "platform/message_box.h"
 #include "platform/screen.h"
-#include "skin/change_skin.h"
 #include "skin_load_fixture.h"
 
 #include <QCoreApplication>
@@ -34,9 +34,9 @@ protected:
         ASSERT_TRUE(test::WriteAll(skinB, test::BuildSkinFile(broken)));
 
         state->settings.SkinPath = skinA;
-        ASSERT_TRUE(LoadSkin(skinA, state->settings, state->skin, state->handRenderer));
-        state->windowPaint.recorder = &recorder;
-        ResizeBackBuffer(*state, 240, 320);
+        ASSERT_TRUE(state->face.LoadSkin(skinA, FaceOptionsOf(state->settings)));
+        state->face.Paint().recorder = &recorder;
+        ResizeClockFace(*state, 240, 320);
         recorder.invalidations.clear();
         SetMessageBoxResponder([this](const MessageBoxRequest& request) {
             messages << request.text;
@@ -44,11 +44,7 @@ protected:
             return DialogResult::Ok;
         });
     }
-    void TearDown() override {
-        SetMessageBoxResponder({});
-        ReleaseDrawSurface(state->backBuffer);
-        ReleaseSkin(state->skin, state->handRenderer);
-    }
+    void TearDown() override { SetMessageBoxResponder({}); }
 
     QString WriteSkin(const QString& name, uint32_t color) {
         test::SkinFileLayout layout = test::SampleSpec();
@@ -98,7 +94,7 @@ TEST_F(ChangeSkinTest, AGoodPickIsLoadedStoredAndDrawnAtOnce) {
     EXPECT_EQ(Run(false, {Choose(skinC)}), kStillRunning);
     EXPECT_EQ(openings, 1);
     EXPECT_TRUE(messages.isEmpty());
-    EXPECT_EQ(state->skin.backgroundTopColor, kColorC);
+    EXPECT_EQ(state->face.GetSkin().backgroundTopColor, kColorC);
     EXPECT_EQ(state->settings.SkinPath, skinC);
     EXPECT_EQ(StoredSkinPath(), skinC);
     EXPECT_FALSE(recorder.invalidations.empty());
@@ -108,8 +104,8 @@ TEST_F(ChangeSkinTest, ABadPickIsReportedAndThePreviousSkinComesBackUntilTheUser
     EXPECT_EQ(Run(false, {Choose(skinB), {}}), kStillRunning);
     EXPECT_EQ(openings, 2);
     EXPECT_EQ(messages, QStringList({kErrorText}));
-    EXPECT_EQ(state->skin.backgroundTopColor, kColorA);
-    EXPECT_FALSE(state->skin.faceImage.bitmap.isNull());
+    EXPECT_EQ(state->face.GetSkin().backgroundTopColor, kColorA);
+    EXPECT_FALSE(state->face.GetSkin().faceImage.bitmap.isNull());
     EXPECT_EQ(state->settings.SkinPath, skinA);
     EXPECT_EQ(StoredSkinPath(), skinA);
     EXPECT_TRUE(recorder.invalidations.empty());
@@ -126,7 +122,7 @@ TEST_F(ChangeSkinTest, ARefusedSkinIsNeverStoredAndAMissingTemporaryFileIsNamed)
     EXPECT_EQ(Run(false, {Choose(skinD), {}}), kStillRunning);
     EXPECT_EQ(messages, QStringList({kErrorText}));
     EXPECT_EQ(StoredSkinPath(), skinA);
-    EXPECT_EQ(state->skin.backgroundTopColor, kColorA);
+    EXPECT_EQ(state->face.GetSkin().backgroundTopColor, kColorA);
     EXPECT_TRUE(recorder.invalidations.empty());
 
     messages.clear();
@@ -170,7 +166,7 @@ TEST_F(ChangeSkinTest, WhenThePreviousSkinCantBeLoadedAgainTheApplicationEnds) {
     // ...but not when a good skin is picked instead.
     state->settings.SkinPath = skinA;
     EXPECT_EQ(Run(false, {Choose(skinB), Choose(skinC)}), kStillRunning);
-    EXPECT_EQ(state->skin.backgroundTopColor, kColorC);
+    EXPECT_EQ(state->face.GetSkin().backgroundTopColor, kColorC);
 }
 
 } // namespace

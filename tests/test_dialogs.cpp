@@ -2,9 +2,9 @@
 // effect, the About box's layout at two resolutions, the title band's text, the addresses that
 // help and the link open, and the menu's items.
 #include "app/about_dialog.h"
+#include "app/clock_tick.h"
 #include "app/main_window.h"
 #include "app/preferences_dialog.h"
-#include "clock/frame.h"
 #include "platform/message_box.h"
 #include "platform/open_url.h"
 #include "platform/screen.h"
@@ -93,8 +93,8 @@ protected:
         owner.resize(240, 320);
     }
     void TearDown() override {
-        ReleaseDrawSurface(state.backBuffer);
-        ReleaseSkin(state.skin, state.handRenderer);
+        state.face.ReleaseBackBuffer();
+        state.face.ReleaseSkin();
         SetExternalUrlOpener({});
     }
 
@@ -102,10 +102,10 @@ protected:
     // back buffer drawn, clock timer stopped.
     void LoadClockFace(const QString& skinPath) {
         state.settings.SkinPath = skinPath;
-        ASSERT_TRUE(LoadSkin(skinPath, state.settings, state.skin, state.handRenderer))
+        ASSERT_TRUE(state.face.LoadSkin(skinPath, FaceOptionsOf(state.settings)))
             << LastSkinError();
         state.mainWindow = &owner;
-        ResizeBackBuffer(state, 240, 268);
+        ResizeClockFace(state, 240, 268);
     }
 
     // Runs Preferences with the main window's way of putting changes into effect; `act` gets the
@@ -134,7 +134,7 @@ protected:
 TEST_F(DialogTest, CancelAndCloseLeaveSettingsAndStoreUntouched) {
     LoadClockFace(DefaultSkin());
     const Settings before = state.settings;
-    const qint64 backBufferKey = state.backBuffer.bitmap.cacheKey();
+    const qint64 backBufferKey = state.face.BackBuffer().bitmap.cacheKey();
 
     EXPECT_EQ(RunPreferences([](QDialog* dialog) {
                   for (int id : kOptionIds)
@@ -153,7 +153,7 @@ TEST_F(DialogTest, CancelAndCloseLeaveSettingsAndStoreUntouched) {
     EXPECT_EQ(state.settings.Shadow, before.Shadow);
     EXPECT_EQ(state.settings.NoOff, before.NoOff);
     EXPECT_TRUE(FilesUnder(home.ConfigHome()).isEmpty()) << "nothing may be written";
-    EXPECT_EQ(state.backBuffer.bitmap.cacheKey(), backBufferKey) << "no redraw";
+    EXPECT_EQ(state.face.BackBuffer().bitmap.cacheKey(), backBufferKey) << "no redraw";
     EXPECT_FALSE(WindowTimerRunning(state.windowTimers, TIMER_CLOCK));
 }
 
@@ -178,8 +178,8 @@ TEST_F(DialogTest, EachOptionIsSavedAndPutIntoEffect) {
         SCOPED_TRACE(option.controlId);
         StopWindowTimer(state.windowTimers, TIMER_CLOCK);
         const Settings before = state.settings;
-        const qint64 faceKey = state.skin.faceImage.bitmap.cacheKey();
-        const qint64 backBufferKey = state.backBuffer.bitmap.cacheKey();
+        const qint64 faceKey = state.face.GetSkin().faceImage.bitmap.cacheKey();
+        const qint64 backBufferKey = state.face.BackBuffer().bitmap.cacheKey();
         std::vector<bool> shown;
         EXPECT_EQ(RunPreferences([&](QDialog* dialog) {
                       for (int id : kOptionIds)
@@ -194,16 +194,16 @@ TEST_F(DialogTest, EachOptionIsSavedAndPutIntoEffect) {
         const int8_t now = state.settings.*option.field;
         EXPECT_NE(now, before.*option.field);
         EXPECT_EQ(StoredSettings().*option.field, now);
-        EXPECT_EQ(state.handRenderer.smoothShapes, state.settings.AntiAliased);
-        EXPECT_EQ(state.handRenderer.shadowOn, state.settings.Shadow != 0);
-        EXPECT_EQ(state.handRenderer.smoothMotion, state.settings.Smooth);
-        EXPECT_EQ(state.skin.faceImage.bitmap.cacheKey() != faceKey, option.reloads);
-        EXPECT_EQ(state.backBuffer.bitmap.cacheKey() != backBufferKey, option.reloads);
-        EXPECT_EQ(state.backBuffer.width, 240);
+        EXPECT_EQ(state.face.Hands().smoothShapes, state.settings.AntiAliased);
+        EXPECT_EQ(state.face.Hands().shadowOn, state.settings.Shadow != 0);
+        EXPECT_EQ(state.face.Hands().smoothMotion, state.settings.Smooth);
+        EXPECT_EQ(state.face.GetSkin().faceImage.bitmap.cacheKey() != faceKey, option.reloads);
+        EXPECT_EQ(state.face.BackBuffer().bitmap.cacheKey() != backBufferKey, option.reloads);
+        EXPECT_EQ(state.face.BackBuffer().width, 240);
         EXPECT_EQ(WindowTimerRunning(state.windowTimers, TIMER_CLOCK), option.restartsClock);
     }
     // Without smooth shapes the back buffer is in the display's format, not 16-bit.
-    EXPECT_EQ(state.backBuffer.pixels, nullptr);
+    EXPECT_EQ(state.face.BackBuffer().pixels, nullptr);
     EXPECT_TRUE(messages.boxes.empty());
 }
 
@@ -222,7 +222,7 @@ TEST_F(DialogTest, SkinThatCannotBeReloadedIsReportedOverPreferences) {
     ClearQuitRequest();
     ASSERT_EQ(messages.boxes.size(), 1u);
     EXPECT_EQ(messages.boxes[0].owner, preferences);
-    EXPECT_EQ(state.backBuffer.width, 240) << "the back buffer is rebuilt at its size";
+    EXPECT_EQ(state.face.BackBuffer().width, 240) << "the back buffer is rebuilt at its size";
 }
 
 TEST_F(DialogTest, EscapeIsDoneAndF1OpensTheDialogsHelpTopic) {

@@ -1,6 +1,6 @@
 // The device clock's conversions, the display time with smooth motion, daylight saving and zone
 // changes, and the clock tick's timers and messages.
-#include "clock/display_time.h"
+#include "app/clock_tick.h"
 #include "platform/device_clock.h"
 #include "platform/window_messages.h"
 #include "platform/window_timers.h"
@@ -47,6 +47,14 @@ public:
 private:
     QByteArray previous_;
 };
+
+// What the clock tick does before a frame without GPS time: the device's local time, then the
+// hands' angles for it.
+void ComputeDisplayTime(AppState& state) {
+    CalendarTime shown;
+    ReadLocalTime(shown);
+    state.face.ComputeDisplayTime(shown);
+}
 
 class DisplayTime : public testing::Test {
 protected:
@@ -168,20 +176,19 @@ TEST_F(DisplayTime, FaceFollowsClockStepsAndZoneChangesOnTheNextFrame) {
                                         << ":" << step.utc.minute);
         zone.Set(step.zone);
         UseManualClock(Count(step.utc), 0);
-        state.handRenderer.supersampleSurface.pixels = step.halfDegree ? somePixels : nullptr;
+        state.face.Hands().supersampleSurface.pixels = step.halfDegree ? somePixels : nullptr;
         ComputeDisplayTime(state);
-        EXPECT_FALSE(state.gpsTimeValid);
-        EXPECT_NEAR(Degrees(state.handRenderer.hands[0].angle), step.hour, 1e-9);
-        EXPECT_NEAR(Degrees(state.handRenderer.hands[1].angle), step.minute, 1e-9);
-        EXPECT_NEAR(Degrees(state.handRenderer.hands[2].angle), step.second, 1e-9);
+        EXPECT_NEAR(Degrees(state.face.Hands().hands[0].angle), step.hour, 1e-9);
+        EXPECT_NEAR(Degrees(state.face.Hands().hands[1].angle), step.minute, 1e-9);
+        EXPECT_NEAR(Degrees(state.face.Hands().hands[2].angle), step.second, 1e-9);
     }
-    state.handRenderer.supersampleSurface.pixels = nullptr;
+    state.face.Hands().supersampleSurface.pixels = nullptr;
 }
 
 // A clock whose milliseconds are always 0: the glide comes from the tick counter alone.
 TEST_F(DisplayTime, SmoothMotionGlidesOnTicksFromTheExactSecond) {
     state.settings.Smooth = 1;
-    state.handRenderer.smoothMotion = 1;
+    state.face.Hands().smoothMotion = 1;
     const int64_t at15 = Count(Date(2024, 1, 15, 12, 0, 15));
     const int64_t at16 = at15 + kUnitsPerSecond;
     const int64_t at20 = at15 + 5 * kUnitsPerSecond;
@@ -204,37 +211,36 @@ TEST_F(DisplayTime, SmoothMotionGlidesOnTicksFromTheExactSecond) {
     for (const Step& step : steps) {
         UseManualClock(step.utc, step.tick);
         ComputeDisplayTime(state);
-        EXPECT_NEAR(Degrees(state.handRenderer.hands[2].angle), step.second, 1e-9) << step.tick;
-        EXPECT_NEAR(Degrees(state.handRenderer.hands[1].angle), step.minute, 1e-9) << step.tick;
+        EXPECT_NEAR(Degrees(state.face.Hands().hands[2].angle), step.second, 1e-9) << step.tick;
+        EXPECT_NEAR(Degrees(state.face.Hands().hands[1].angle), step.minute, 1e-9) << step.tick;
     }
 
     // A clock that cannot be read shows 12:00:00, with no milliseconds added.
-    state.lastSecond = 0xFFFF;
+    state.face.ForgetSecondStart();
     UseManualClock(-1, 123'456);
     ComputeDisplayTime(state);
-    for (const HandState& hand : state.handRenderer.hands)
+    for (const HandState& hand : state.face.Hands().hands)
         EXPECT_EQ(hand.angle, 0.0);
-    EXPECT_EQ(state.lastSecond, 0xFFFF);
 }
 
 // The system clock carries real milliseconds: the face must follow it, not run ahead of it, and
 // a paused clock must not add the pause when it resumes on the same second field.
 TEST_F(DisplayTime, SmoothMotionFollowsAClockWithItsOwnMilliseconds) {
     state.settings.Smooth = 1;
-    state.handRenderer.smoothMotion = 1;
+    state.face.Hands().smoothMotion = 1;
     const int64_t start = Count(Date(2024, 1, 15, 12, 0, 15, 50));
     UseManualClock(start, 1000);
     for (int frame = 0; frame < 25; ++frame) {
         ComputeDisplayTime(state);
         const double trueSeconds = 15.05 + 0.1 * frame;
-        EXPECT_NEAR(Degrees(state.handRenderer.hands[2].angle), 6.0 * trueSeconds, 1e-6) << frame;
+        EXPECT_NEAR(Degrees(state.face.Hands().hands[2].angle), 6.0 * trueSeconds, 1e-6) << frame;
         AdvanceManualClock(100);
     }
 
     ResumeClock(state); // no window: the timer and the message go nowhere
     UseManualClock(start + 60 * kUnitsPerSecond, 1000 + 60'000); // 12:01:15.050
     ComputeDisplayTime(state);
-    EXPECT_NEAR(Degrees(state.handRenderer.hands[2].angle), 6.0 * 15.05, 1e-6);
+    EXPECT_NEAR(Degrees(state.face.Hands().hands[2].angle), 6.0 * 15.05, 1e-6);
 }
 
 // Records the logical timers that fire and the private messages that arrive.
@@ -275,10 +281,9 @@ TEST_F(DisplayTime, ResumeClockStartsOnePreciseTimerAndPostsRefresh) {
     EXPECT_EQ(TimersOf(host)[0].interval, 100);
     EXPECT_EQ(TimersOf(host)[0].timerType, Qt::PreciseTimer);
 
-    PostWindowMessage(&host, MSG_SYNC_DONE, uintptr_t(-5));
     QCoreApplication::sendPostedEvents(&host);
-    const std::vector<std::pair<MessageId, intptr_t>> expected = {
-        {MSG_REFRESH, 0}, {MSG_REFRESH, 0}, {MSG_SYNC_DONE, -5}};
+    const std::vector<std::pair<MessageId, intptr_t>> expected = {{MSG_REFRESH, 0},
+                                                                  {MSG_REFRESH, 0}};
     EXPECT_EQ(host.messages, expected);
 
     QElapsedTimer waited;
@@ -305,13 +310,11 @@ TEST_F(DisplayTime, RestartClockTimerReturnsAtTheSecondBoundary) {
     const int64_t at15 = Count(Date(2024, 1, 15, 12, 0, 15));
     for (const uint32_t startMs : {0u, 300u, 996u, 999u}) {
         UseManualClock(at15 + startMs * kUnitsPerMillisecond, 1000);
-        state.secondStartTick = 777;
         RestartClockTimer(state);
         CalendarTime now;
         ASSERT_TRUE(ReadLocalTime(now));
         EXPECT_EQ(now.second * 1000 + now.milliseconds, 16'000) << startMs;
         EXPECT_EQ(ReadTickCount(), 2000u - startMs) << startMs; // slept no further
-        EXPECT_EQ(state.secondStartTick, 0u);
         ASSERT_EQ(TimersOf(host).size(), 1);
         EXPECT_EQ(TimersOf(host)[0].interval, 100);
     }

@@ -2,7 +2,7 @@
 // pixel of a hand, its overlay, its shadow or its smoothed edge leaves a trail on the face: so the
 // hands go round through every part of the dial, in steps like those of smooth motion, and each
 // frame must equal a full frame at the same angles and repaint every pixel it changed.
-#include "clock/frame.h"
+#include "clock/face_renderer.h"
 #include "clock/frame_coverage.h"
 #include "face_fixture.h"
 #include "platform/screen.h"
@@ -50,23 +50,24 @@ TEST(FrameCoverage, HandsSweepingTheDialLeaveExactlyTheFullFramePicture) {
             Face running(skin, mode);
             Face reference(skin, mode);
             running.SetAngles(304, 48, 0);
-            DrawFullFrame(*running.state);
+            running.clock->DrawFullFrame(running.gps);
             // The second hand in 2.7-degree steps, the minute hand in 3-degree steps every third
             // frame (a second pass), the hour hand now and then (a third).
             for (int step = 1; step <= 140; ++step) {
                 const double second = 2.7 * step;
                 const double minute = 48 + 3 * (step / 3);
                 const double hour = 304 + 7.5 * (step / 20);
-                const QImage before = running.state->backBuffer.bitmap.copy();
+                const QImage before = running.clock->BackBuffer().bitmap.copy();
                 running.recorder.invalidations.clear();
                 running.SetAngles(hour, minute, second);
-                DrawPartialFrame(*running.state, PendingAngles{hour * kDegree, minute * kDegree});
+                running.clock->DrawPartialFrame(PendingAngles{hour * kDegree, minute * kDegree},
+                                                running.gps);
 
                 reference.SetAngles(hour, minute, second);
-                DrawFullFrame(*reference.state);
-                const QImage& after = running.state->backBuffer.bitmap;
+                reference.clock->DrawFullFrame(reference.gps);
+                const QImage& after = running.clock->BackBuffer().bitmap;
                 const std::optional<QPoint> wrong =
-                    FirstDifference(after, reference.state->backBuffer.bitmap);
+                    FirstDifference(after, reference.clock->BackBuffer().bitmap);
                 ASSERT_FALSE(wrong)
                     << "step " << step << " pixel " << wrong->x() << "," << wrong->y();
 
@@ -83,12 +84,12 @@ TEST(FrameCoverage, HandsSweepingTheDialLeaveExactlyTheFullFramePicture) {
 
 TEST(FrameCoverage, ASlantedHandCoversAStripNotItsBoundingRectangle) {
     Face face(480, kModes[3]);
-    const HandRenderer& renderer = face.state->handRenderer;
+    const HandRenderer& renderer = face.clock->Hands();
     const HandState& second = renderer.hands[2];
     face.SetAngles(304, 48, 45);
-    DrawFullFrame(*face.state);
-    const QRegion coverage =
-        HandCoverage(face.state->skin.hands[2], second, face.state->skin.hands[2].shadowOffset);
+    face.clock->DrawFullFrame(face.gps);
+    const QRegion coverage = HandCoverage(face.clock->GetSkin().hands[2], second,
+                                          face.clock->GetSkin().hands[2].shadowOffset);
 
     const Rect& bounds = second.bounds;
     EXPECT_TRUE(

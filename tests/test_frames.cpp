@@ -2,8 +2,8 @@
 // that one full frame draws, every pixel a pass changes is repainted, and passes are split as the
 // hands move.
 #include "clock/clock_face_widget.h"
-#include "clock/display_time.h"
-#include "clock/frame.h"
+#include "clock/face_renderer.h"
+#include "clock/prepare_hand_renderer.h"
 #include "face_fixture.h"
 #include "platform/device_clock.h"
 #include "platform/screen.h"
@@ -32,9 +32,9 @@ CalendarTime At(const char* text) {
 
 // A full frame at the time the device clock (or the receiver) shows.
 void DrawFullFrameAt(Face& face, const CalendarTime& time, bool gps) {
-    ASSERT_TRUE(ShowTimeOnDeviceClock(*face.state, time, gps));
-    ComputeDisplayTime(*face.state);
-    DrawFullFrame(*face.state);
+    ASSERT_TRUE(face.Show(time, gps));
+    face.clock->ComputeDisplayTime(face.shown);
+    face.clock->DrawFullFrame(face.gps);
 }
 
 // The pixels that differ between two pictures of the same size and format.
@@ -95,15 +95,15 @@ TEST(Frames, PartialFramesLeaveThePictureOfAFullFrameAndRepaintEveryChange) {
                 SCOPED_TRACE(tick.time);
                 face.recorder.invalidations.clear();
                 face.recorder.paintsNow = 0;
-                ASSERT_TRUE(ShowTimeOnDeviceClock(*face.state, At(tick.time), tick.gps));
-                DrawPartialFrame(*face.state);
+                ASSERT_TRUE(face.Show(At(tick.time), tick.gps));
+                face.Partial();
 
                 const int passes =
                     mode.smoothShapes ? tick.passesHalfDegree : tick.passesWholeDegree;
                 EXPECT_EQ(int(face.recorder.invalidations.size()), passes);
                 EXPECT_EQ(face.recorder.paintsNow, std::max(passes - 1, 0));
-                EXPECT_EQ(face.state->gpsIndicatorDrawn, tick.gps);
-                for (const HandState& hand : face.state->handRenderer.hands)
+                EXPECT_EQ(face.clock->GpsIndicatorDrawn(), tick.gps);
+                for (const HandState& hand : face.clock->Hands().hands)
                     EXPECT_EQ(hand.drawnAngle, hand.angle);
 
                 DrawFullFrameAt(reference, At(tick.time), tick.gps);
@@ -159,8 +159,8 @@ TEST(Frames, SkinsAtTheLimitsDraw) {
                 Face face(path, mode, window.width(), window.height());
                 DrawFullFrameAt(face, At("10:59:58"), false);
                 for (const Tick& tick : kTicks) {
-                    ASSERT_TRUE(ShowTimeOnDeviceClock(*face.state, At(tick.time), tick.gps));
-                    DrawPartialFrame(*face.state);
+                    ASSERT_TRUE(face.Show(At(tick.time), tick.gps));
+                    face.Partial();
                 }
                 DrawFullFrameAt(face, At("03:40:07"), true);
             }
@@ -171,13 +171,13 @@ TEST(Frames, SkinsAtTheLimitsDraw) {
 TEST(Frames, PendingAnglesMoveOnlyTheDeferredHands) {
     Face face(DefaultSkin(240), kModes[0], 240, 320);
     DrawFullFrameAt(face, At("10:00:00"), false);
-    HandRenderer& renderer = face.state->handRenderer;
+    HandRenderer& renderer = face.clock->Hands();
     const double second = renderer.hands[2].angle;
     const QImage before = face.Picture().copy();
     face.recorder.invalidations.clear();
 
     // The minute hand alone: one pass; the second hand stays; nothing is left pending.
-    DrawPartialFrame(*face.state, PendingAngles{kNoPendingAngle, 1.0});
+    face.clock->DrawPartialFrame(PendingAngles{kNoPendingAngle, 1.0}, face.gps);
     EXPECT_EQ(renderer.hands[1].drawnAngle, 1.0);
     EXPECT_EQ(renderer.hands[2].drawnAngle, second);
     ASSERT_EQ(face.recorder.invalidations.size(), 1u);
@@ -185,7 +185,7 @@ TEST(Frames, PendingAnglesMoveOnlyTheDeferredHands) {
     EXPECT_FALSE(ChangedPixels(before, face.Picture()).isEmpty());
 
     // Both pending: two passes, the minute hand first.
-    DrawPartialFrame(*face.state, PendingAngles{2.0, 2.0});
+    face.clock->DrawPartialFrame(PendingAngles{2.0, 2.0}, face.gps);
     EXPECT_EQ(renderer.hands[0].drawnAngle, 2.0);
     EXPECT_EQ(renderer.hands[1].drawnAngle, 2.0);
     EXPECT_EQ(face.recorder.invalidations.size(), 3u);
@@ -196,23 +196,23 @@ TEST(Frames, WorkSquareAndSurfacesFollowThePivot) {
     // At 96 dpi the default 240 skin's second hand reaches 98 + 1 and the margin adds 1; a shadow
     // offset of 5 makes the shadows reach 105. The dial is centred: the pivot is (120, 160).
     Face face(DefaultSkin(240), kModes[3], 240, 320);
-    Skin& skin = face.state->skin;
-    HandRenderer& renderer = face.state->handRenderer;
+    Skin& skin = face.clock->GetSkin();
+    HandRenderer& renderer = face.clock->Hands();
     skin.hands[2].shadowOffset = 5;
     ReleaseHandRenderer(renderer);
     PrepareHandRenderer(skin, renderer, true);
     ASSERT_EQ(renderer.handReach, 100);
     ASSERT_EQ(renderer.shadowReach, 105);
-    RebuildBackBuffer(*face.state);
+    face.clock->RebuildBackBuffer(face.gps);
 
     EXPECT_EQ(renderer.workRect, (Rect{20, 60, 225, 265}));
     EXPECT_EQ(renderer.supersampleSurface.width, 410);
     EXPECT_EQ(renderer.supersampleSurface.height, 410);
-    EXPECT_EQ(face.state->backBuffer.bitmap.format(), QImage::Format_RGB555);
-    EXPECT_NE(face.state->backBuffer.pixels, nullptr);
+    EXPECT_EQ(face.clock->BackBuffer().bitmap.format(), QImage::Format_RGB555);
+    EXPECT_NE(face.clock->BackBuffer().pixels, nullptr);
     // A hand with its base on the pivot: the surface pivot is (200, 200).
     skin.hands[1].main.baseDistance = 0;
-    DrawFullFrame(*face.state);
+    face.clock->DrawFullFrame(face.gps);
     EXPECT_EQ(renderer.hands[1].mainGeometry.surfaceBaseCenter, (Point{200, 200}));
 }
 
@@ -221,12 +221,12 @@ TEST(Frames, ResizeRecreatesTheBackBufferOnlyForANewSize) {
     const uchar* bits = face.Picture().constBits();
     face.recorder.invalidations.clear();
 
-    ResizeBackBuffer(*face.state, 240, 320);
+    face.clock->ResizeBackBuffer(240, 320, face.gps);
     EXPECT_EQ(face.Picture().constBits(), bits);
     EXPECT_TRUE(face.recorder.invalidations.empty());
 
     for (const auto& [width, height] : {std::pair{240, 321}, std::pair{241, 321}}) {
-        ResizeBackBuffer(*face.state, width, height);
+        face.clock->ResizeBackBuffer(width, height, face.gps);
         EXPECT_EQ(face.Picture().size(), QSize(width, height));
         ASSERT_FALSE(face.recorder.invalidations.empty());
         EXPECT_EQ(face.recorder.invalidations.back(), QRegion(0, 0, width, height));
@@ -236,13 +236,11 @@ TEST(Frames, ResizeRecreatesTheBackBufferOnlyForANewSize) {
 TEST(Frames, TheBackBufferFormatFollowsTheModeOnRebuild) {
     Face face(DefaultSkin(320), kModes[0], 320, 480);
     EXPECT_EQ(face.Picture().format(), QImage::Format_RGB32);
-    EXPECT_EQ(face.state->backBuffer.pixels, nullptr);
+    EXPECT_EQ(face.clock->BackBuffer().pixels, nullptr);
 
     // Smooth shapes switched on: the skin is loaded again, then the back buffer rebuilt.
-    face.state->settings.AntiAliased = 1;
-    ASSERT_TRUE(LoadSkin(DefaultSkin(320), face.state->settings, face.state->skin,
-                         face.state->handRenderer));
-    RebuildBackBuffer(*face.state);
+    ASSERT_TRUE(face.clock->LoadSkin(DefaultSkin(320), {true, false, false}));
+    face.clock->RebuildBackBuffer(face.gps);
     EXPECT_EQ(face.Picture().format(), QImage::Format_RGB555);
     Face smooth(DefaultSkin(320), kModes[1], 320, 480);
     EXPECT_EQ(face.Picture(), smooth.Picture());
@@ -253,22 +251,22 @@ TEST(Frames, AShadowOpacityWithZeroLowBitsChangesNothing) {
         SCOPED_TRACE(smoothShapes ? "smooth" : "plain");
         Face withShadow(DefaultSkin(240), {"shadow", smoothShapes, true}, 240, 320);
         Face without(DefaultSkin(240), {"none", smoothShapes, false}, 240, 320);
-        withShadow.state->skin.shadowAlpha = 256;
+        withShadow.clock->GetSkin().shadowAlpha = 256;
         DrawFullFrameAt(withShadow, At("04:37:21"), false);
         DrawFullFrameAt(without, At("04:37:21"), false);
-        EXPECT_NE(withShadow.state->handRenderer.shadowSurface.pixels, nullptr);
+        EXPECT_NE(withShadow.clock->Hands().shadowSurface.pixels, nullptr);
         EXPECT_EQ(withShadow.Picture(), without.Picture());
     }
 }
 
 TEST(Frames, TheWidgetShowsTheBackBufferAndForcedPaintsReachIt) {
     Face face(DefaultSkin(240), kModes[3], 240, 320);
-    ClockFaceWidget widget(*face.state);
+    ClockFaceWidget widget(*face.clock);
     widget.resize(240, 320);
-    face.state->windowPaint.widget = &widget;
+    face.clock->Paint().widget = &widget;
     DrawFullFrameAt(face, At("08:15:30"), false);
-    ASSERT_TRUE(ShowTimeOnDeviceClock(*face.state, At("08:16:00"), false));
-    DrawPartialFrame(*face.state); // three passes, two of them painted at once
+    ASSERT_TRUE(face.Show(At("08:16:00"), false));
+    face.Partial(); // three passes, two of them painted at once
     EXPECT_EQ(face.recorder.paintsNow, 2);
     const QImage shown = widget.grab().toImage().convertToFormat(QImage::Format_RGB32);
     EXPECT_EQ(shown, face.Picture().convertToFormat(QImage::Format_RGB32));
@@ -282,7 +280,7 @@ TEST(Frames, TheBackgroundGradientOfALargeScreenHasNoBands) {
     constexpr int32_t kBlockRows = 4;
     Face face(DefaultSkin(1080), kModes[3], 1080, 1920);
     DrawFullFrameAt(face, At("10:09:34"), true);
-    ASSERT_GT(face.state->dialScreenRect.left, kStripLeft + kStripWidth);
+    ASSERT_GT(face.clock->Layout().dialScreenRect.left, kStripLeft + kStripWidth);
     const QImage& picture = face.Picture();
     double previous = 0;
     for (int32_t top = 0; top + kBlockRows <= picture.height(); top += kBlockRows) {

@@ -1,6 +1,7 @@
 // The main window: its set-up and end, taps and activations switching full-screen mode, the Done
 // command, the modal commands pausing the clock and reporting unsaved settings, a close request
 // with a dialog open, the keep-awake cadence and the first window's size.
+#include "app/clock_tick.h"
 #include "app/main_window.h"
 #include "clock/clock_face_widget.h"
 #include "platform/close_request_filter.h"
@@ -53,7 +54,7 @@ const QString kDefaultSkin = QStringLiteral(MV_BUILD_DATA_DIR "/skins/default_24
 struct LoadedWindow {
     LoadedWindow() {
         state->settings.SkinPath = kDefaultSkin;
-        loaded = LoadSkin(kDefaultSkin, state->settings, state->skin, state->handRenderer);
+        loaded = state->face.LoadSkin(kDefaultSkin, FaceOptionsOf(state->settings));
         window = std::make_unique<MainWindow>(*state, state->settings, unsavedReport);
         initialised = loaded && window->InitMainWindow();
     }
@@ -137,14 +138,14 @@ TEST_F(MainWindowTest, SetUpRunsTheClockAndTheEndReleasesIt) {
     EXPECT_TRUE(WindowTimerRunning(state->windowTimers, TIMER_STARTUP));
     EXPECT_TRUE(WindowTimerRunning(state->windowTimers, TIMER_CLOCK));
     // The first size after set-up made the back buffer at the face's size.
-    EXPECT_TRUE(WaitUntil([&] { return bool(state->backBuffer.context); }));
-    EXPECT_EQ(state->backBuffer.width, window->Face()->width());
+    EXPECT_TRUE(WaitUntil([&] { return bool(state->face.BackBuffer().context); }));
+    EXPECT_EQ(state->face.BackBuffer().width, window->Face()->width());
 
     app->window.reset();
     EXPECT_EQ(state->mainWindow, nullptr);
     EXPECT_FALSE(WindowTimerRunning(state->windowTimers, TIMER_CLOCK));
-    EXPECT_FALSE(state->backBuffer.context);
-    EXPECT_TRUE(state->skin.faceImage.bitmap.isNull());
+    EXPECT_FALSE(state->face.BackBuffer().context);
+    EXPECT_TRUE(state->face.GetSkin().faceImage.bitmap.isNull());
 }
 
 // A tap toggles full screen unless it comes within 200 ms of the window's activation (a tap that
@@ -255,7 +256,7 @@ TEST_F(MainWindowTest, UnsavedPreferencesAreReportedOnceAfterTheDialogCloses) {
         EXPECT_TRUE(SendCommand(window, IDM_PREFERENCES));
     }
     EXPECT_EQ(state->settings.NoOff, 1);
-    EXPECT_FALSE(state->handRenderer.shadowOn);
+    EXPECT_FALSE(state->face.Hands().shadowOn);
     ASSERT_EQ(messages.boxes.size(), 1u);
     EXPECT_EQ(messages.boxes[0].text,
               "Your settings could not be saved.\n\n" + file + ": Is a directory");

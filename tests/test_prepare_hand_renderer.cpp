@@ -1,4 +1,5 @@
 // The hand renderer's per-skin resources: reaches, margin, surfaces and brushes.
+#include "clock/prepare_hand_renderer.h"
 #include "skin_load_fixture.h"
 
 namespace mv::test {

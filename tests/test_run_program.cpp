@@ -75,12 +75,11 @@ TEST_F(StartupTest, EachFailureIsReportedAndPickedAgainUntilASkinLoads) {
     state.settings.SkinPath = missing;
     EXPECT_TRUE(LoadStartupSkin(
         state,
-        [&](AppState& s, QWidget* owner) {
+        [&](const std::optional<QString>& current, QWidget* owner) {
             EXPECT_EQ(owner, nullptr);
-            seen.push_back(s.settings.SkinPath);
+            seen.push_back(current);
             stored.push_back(StoredPath());
-            s.settings.SkinPath = picks[qsizetype(seen.size()) - 1];
-            return true;
+            return std::optional(picks[qsizetype(seen.size()) - 1]);
         },
         unsavedReport));
 
@@ -98,8 +97,7 @@ TEST_F(StartupTest, EachFailureIsReportedAndPickedAgainUntilASkinLoads) {
     // Each pick is saved before it is tried.
     EXPECT_EQ(stored[1], corrupt);
     EXPECT_EQ(StoredPath(), picks.last());
-    EXPECT_GT(state.skin.faceImage.width, 0);
-    ReleaseSkin(state.skin, state.handRenderer);
+    EXPECT_GT(state.face.GetSkin().faceImage.width, 0);
 }
 
 // Without room for the temporary file no skin can load; the message says so, and the stored skin,
@@ -114,9 +112,9 @@ TEST_F(StartupTest, ASkinThatFailsForWantOfATemporaryFileKeepsItsPath) {
     std::optional<QString> seen;
     EXPECT_FALSE(LoadStartupSkin(
         state,
-        [&](AppState& s, QWidget*) {
-            seen = s.settings.SkinPath;
-            return false;
+        [&](const std::optional<QString>& current, QWidget*) {
+            seen = current;
+            return std::optional<QString>();
         },
         unsavedReport));
     ASSERT_EQ(messages.size(), 1u);

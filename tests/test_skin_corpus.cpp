@@ -43,14 +43,13 @@ TEST_F(SkinLoadTest, CorpusFilesGiveTheirExpectedOutcome) {
         ASSERT_TRUE(QFile::exists(kCorpus + "/" + row.file));
         listed << row.file;
         Skin fresh;
-        HandRenderer freshRenderer;
-        const bool loaded = LoadSkin(kCorpus + "/" + row.file, settings, fresh, freshRenderer);
+        const bool loaded = LoadSkin(kCorpus + "/" + row.file, fresh);
         EXPECT_EQ(loaded ? "loaded" : "rejected", row.outcome.toStdString()) << LastSkinError();
         EXPECT_EQ(fresh.faceImage.rawData, nullptr);
         EXPECT_EQ(fresh.backgroundImage.rawData, nullptr);
         EXPECT_EQ(loaded, !fresh.faceImage.dc.isNull());
         EXPECT_FALSE(QFile::exists(TempPath()));
-        ReleaseSkin(fresh, freshRenderer);
+        ReleaseSkin(fresh);
     }
     // A file added to the corpus without a row would never be checked.
     const QStringList files = QDir(kCorpus).entryList({"*.scs", "crash-*"}, QDir::Files);
@@ -63,7 +62,7 @@ TEST_F(SkinLoadTest, DefaultSkinsLoad) {
     const QDir folder(QStringLiteral(MV_BUILD_DATA_DIR "/skins"));
     for (const QString& file : folder.entryList({"*.scs"}, QDir::Files)) {
         SCOPED_TRACE(file.toStdString());
-        EXPECT_TRUE(LoadSkin(folder.filePath(file), settings, skin, renderer)) << LastSkinError();
+        EXPECT_TRUE(face.LoadSkin(folder.filePath(file), options)) << LastSkinError();
         EXPECT_FALSE(skin.faceImage.keyed.isNull());
     }
 }

@@ -228,8 +228,8 @@ TEST_F(SkinLoadTest, EarlyRejectionLeavesThePreviousSkinUntouched) {
     noFace.faceOffset = 0;
     const QByteArray rejected[] = {badMagic, BuildSkinFile(other).left(200), BuildSkinFile(noFace),
                                    QByteArray()};
-    settings.AntiAliased = 0;
-    settings.Smooth = 1;
+    options.smoothShapes = false;
+    options.smoothMotion = true;
     for (const QByteArray& file : rejected) {
         EXPECT_FALSE(Load(file));
         EXPECT_TRUE(SameParameters(Parameters(skin), before));
@@ -242,9 +242,9 @@ TEST_F(SkinLoadTest, EarlyRejectionLeavesThePreviousSkinUntouched) {
         EXPECT_EQ(renderer.smoothMotion, 1);
         EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
     }
-    EXPECT_FALSE(LoadSkin(home.Path() + "/missing.scs", settings, skin, renderer));
+    EXPECT_FALSE(face.LoadSkin(home.Path() + "/missing.scs", options));
     EXPECT_STREQ(LastSkinError(), "cannot open the file");
-    EXPECT_FALSE(LoadSkin(home.Path(), settings, skin, renderer)); // a folder
+    EXPECT_FALSE(face.LoadSkin(home.Path(), options)); // a folder
     EXPECT_EQ(skin.faceImage.bitmap.cacheKey(), faceKey);
 }
 
@@ -379,7 +379,7 @@ TEST_F(SkinLoadTest, ParametersNoFaceCanDrawAreRefused) {
         c.change(layout.parameters);
         SkinLoadFailure failure;
         const bool loaded =
-            LoadSkin(Write("skin.scs", BuildSkinFile(layout)), settings, skin, renderer, failure);
+            face.LoadSkin(Write("skin.scs", BuildSkinFile(layout)), options, failure);
         EXPECT_EQ(loaded, c.outcome == Loads) << LastSkinError();
         switch (c.outcome) {
         case Loads:
@@ -414,14 +414,14 @@ TEST_F(SkinLoadTest, ImageBlockOverTheLimitIsRefusedUnread) {
     const qint64 faceKey = skin.faceImage.bitmap.cacheKey();
 
     SkinLoadFailure failure;
-    EXPECT_FALSE(LoadSkin(path, settings, skin, renderer, failure));
+    EXPECT_FALSE(face.LoadSkin(path, options, failure));
     EXPECT_EQ(failure.error, SkinLoadError::Format);
     EXPECT_STREQ(LastSkinError(), "face image block larger than any skin picture");
     EXPECT_EQ(skin.faceImage.bitmap.cacheKey(), faceKey);
 
     // Just within the limit the block is read and handed to the decoder.
     ASSERT_TRUE(file.resize(256 + kMaxImageBlockBytes));
-    LoadSkin(path, settings, skin, renderer, failure);
+    face.LoadSkin(path, options, failure);
     EXPECT_NE(failure.error, SkinLoadError::Format) << LastSkinError();
 }
 

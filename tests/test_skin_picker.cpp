@@ -16,6 +16,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
+#include <optional>
 
 namespace mv {
 namespace {
@@ -148,7 +149,7 @@ protected:
             return true;
         });
         Make({"skins/Sub/a.scs", "skins/b.scs"});
-        state->settings.SkinPath = Root() + "/skins/b.scs";
+        current = Root() + "/skins/b.scs";
     }
     void TearDown() override {
         SetMessageBoxResponder({});
@@ -156,9 +157,11 @@ protected:
     }
     bool Pick(std::deque<test::PickerAction> actions) {
         test::PickerDriver driver(std::move(actions));
-        const bool chosen = PickSkin(*state, nullptr);
+        const std::optional<QString> picked = PickSkin(current, nullptr);
         openings = driver.Openings();
-        return chosen;
+        if (picked)
+            current = picked;
+        return picked.has_value();
     }
     static void Tap(QTreeWidget& tree, QTreeWidgetItem* item) {
         tree.scrollToItem(item);
@@ -166,7 +169,7 @@ protected:
         QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, cell.topLeft() + QPoint(3, 3));
     }
 
-    std::unique_ptr<AppState> state = std::make_unique<AppState>();
+    std::optional<QString> current; // the skin the picker opens at, and then the one chosen
     QStringList messages;
     QStringList opened;
     DialogResult boxAnswer = DialogResult::Ok;
@@ -180,7 +183,7 @@ TEST_F(SkinPickerTest, ATapOnASkinChoosesItAndATapOnAFolderDoesNot) {
         Tap(tree, tree.currentItem());
         EXPECT_TRUE(picker.isVisible());
     }}));
-    EXPECT_EQ(state->settings.SkinPath, Root() + "/skins/b.scs");
+    EXPECT_EQ(current, Root() + "/skins/b.scs");
 
     EXPECT_TRUE(Pick({[&](QDialog&, QTreeWidget& tree) {
         ASSERT_TRUE(test::SelectPath(tree, sub + "/a.scs"));
@@ -190,8 +193,7 @@ TEST_F(SkinPickerTest, ATapOnASkinChoosesItAndATapOnAFolderDoesNot) {
         EXPECT_TRUE(tree.isVisible());
         Tap(tree, tree.currentItem());
     }}));
-    EXPECT_EQ(state->settings.SkinPath, sub + "/a.scs");
-    EXPECT_EQ(state->pickedPath, nullptr);
+    EXPECT_EQ(current, sub + "/a.scs");
 }
 
 TEST_F(SkinPickerTest, EnterAndDoneChooseOnlyFilesCancelAndCloseNothing) {
@@ -204,7 +206,7 @@ TEST_F(SkinPickerTest, EnterAndDoneChooseOnlyFilesCancelAndCloseNothing) {
         << opened[0].toStdString();
     opened.clear();
     EXPECT_FALSE(Pick({[](QDialog& picker, QTreeWidget&) { picker.close(); }}));
-    EXPECT_EQ(state->settings.SkinPath, Root() + "/skins/b.scs");
+    EXPECT_EQ(current, Root() + "/skins/b.scs");
 
     const QString sub = Root() + "/skins/Sub";
     EXPECT_TRUE(Pick({[&](QDialog& picker, QTreeWidget& tree) {
@@ -220,11 +222,11 @@ TEST_F(SkinPickerTest, EnterAndDoneChooseOnlyFilesCancelAndCloseNothing) {
         QTest::keyClick(&tree, Qt::Key_Enter);
     }}));
     EXPECT_EQ(messages, QStringList({"Please select a file."}));
-    EXPECT_EQ(state->settings.SkinPath, sub + "/a.scs");
+    EXPECT_EQ(current, sub + "/a.scs");
 
     // The current skin opens selected, so Done alone chooses it again.
     EXPECT_TRUE(Pick({[](QDialog& picker, QTreeWidget&) { SendCommand(&picker, kDoneCommand); }}));
-    EXPECT_EQ(state->settings.SkinPath, sub + "/a.scs");
+    EXPECT_EQ(current, sub + "/a.scs");
 }
 
 TEST_F(SkinPickerTest, GetSkinsAsksFirstThenOpensTheAddressAndEndsWithoutAChoice) {

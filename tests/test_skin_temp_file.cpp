@@ -146,7 +146,7 @@ TEST_F(SkinLoadTest, TemporaryFileThatCannotBeWrittenIsReportedAsSuch) {
         std::optional<FileSizeLimit> limit;
         if (c.fullDisk)
             limit.emplace(16);
-        const bool loaded = LoadSkin(path, settings, skin, renderer, failure);
+        const bool loaded = face.LoadSkin(path, options, failure);
         limit.reset();
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(home.RuntimeDir()));
         qputenv("XDG_CACHE_HOME", QFile::encodeName(home.CacheHome()));
@@ -160,7 +160,7 @@ TEST_F(SkinLoadTest, TemporaryFileThatCannotBeWrittenIsReportedAsSuch) {
         EXPECT_FALSE(PathExists(TempPath()));
     }
     // With room again, the same skin loads.
-    EXPECT_TRUE(LoadSkin(path, settings, skin, renderer)) << LastSkinError();
+    EXPECT_TRUE(face.LoadSkin(path, options)) << LastSkinError();
 }
 
 TEST(PrivateTempFileTest, IsPrivateRewoundAndDeletedOnlyWhileItIsStillOurs) {

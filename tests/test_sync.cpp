@@ -2,6 +2,7 @@
 // "Synchronize" against a real gpsd on loopback with the simulated device clock (the machine's
 // clock is never touched).
 
+#include "app/clock_tick.h"
 #include "app/main_window.h"
 #include "gps/sync_procedure.h"
 #include "gps_test_env.h"
@@ -10,7 +11,6 @@
 #include "platform/screen.h"
 #include "platform/window_commands.h"
 #include "resources/resource_ids.h"
-#include "skin/skin_loader.h"
 #include "test_env.h"
 
 #include <QLabel>
@@ -172,8 +172,9 @@ protected:
         });
         ASSERT_TRUE(env_.Start()) << env_.Diagnostics();
         ASSERT_TRUE(test::UseGpsdAt(env_.GpsdPort()));
-        ASSERT_TRUE(LoadSkin(QStringLiteral(MV_BUILD_DATA_DIR "/skins/default_240.scs"),
-                             state_->settings, state_->skin, state_->handRenderer));
+        ASSERT_TRUE(
+            state_->face.LoadSkin(QStringLiteral(MV_BUILD_DATA_DIR "/skins/default_240.scs"),
+                                  FaceOptionsOf(state_->settings)));
         window_ = std::make_unique<MainWindow>(*state_, state_->settings, unsavedReport_);
         ASSERT_TRUE(window_->InitMainWindow());
     }

@@ -2,9 +2,7 @@
 // loaded in each of the four drawing modes; a skin that loads is drawn as a full frame and then
 // as partial frames while the hands move, with the GPS indicator shown, in three small windows
 // (one odd and tall). Whatever loads must draw.
-#include "app/app_state.h"
-#include "clock/display_time.h"
-#include "clock/frame.h"
+#include "clock/face_renderer.h"
 #include "platform/screen.h"
 #include "skin/skin_loader.h"
 #include "tools/skin-tool/skin_render.h"
@@ -84,18 +82,19 @@ mv::CalendarTime At(uint16_t hour, uint16_t minute, uint16_t second) {
 
 // A full frame, then ticks that move the second hand alone, the minute hand with it, all three,
 // and the indicator on and off.
-void DrawFrames(mv::AppState& state) {
-    mv::ShowTimeOnDeviceClock(state, At(10, 59, 58), true);
-    mv::ComputeDisplayTime(state);
-    mv::DrawFullFrame(state);
+void DrawFrames(mv::FaceRenderer& face) {
+    mv::CalendarTime shown;
+    mv::ShowTimeOnDeviceClock(At(10, 59, 58), shown);
+    face.ComputeDisplayTime(shown);
+    face.DrawFullFrame(true);
     const struct {
         mv::CalendarTime time;
         bool gps;
     } ticks[] = {
         {At(10, 59, 59), true}, {At(11, 0, 0), true}, {At(11, 0, 10), false}, {At(11, 2, 1), true}};
     for (const auto& tick : ticks) {
-        mv::ShowTimeOnDeviceClock(state, tick.time, tick.gps);
-        mv::DrawPartialFrame(state);
+        if (mv::ShowTimeOnDeviceClock(tick.time, shown))
+            face.DrawPartialFrame(shown, tick.gps);
     }
 }
 
@@ -109,21 +108,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     file.close();
 
     for (const Mode& mode : kModes) {
-        const auto state = std::make_unique<mv::AppState>();
+        const auto face = std::make_unique<mv::FaceRenderer>();
         mv::PaintRecorder recorder;
-        state->windowPaint.recorder = &recorder;
-        state->settings.AntiAliased = mode.smoothShapes;
-        state->settings.Shadow = mode.shadow;
+        face->Paint().recorder = &recorder;
         const bool loaded =
-            mv::LoadSkin(Host().skinPath, state->settings, state->skin, state->handRenderer);
+            face->LoadSkin(Host().skinPath, {mode.smoothShapes, false, mode.shadow});
         if (loaded) {
             for (const QSize& window : kWindows) {
-                mv::ResizeBackBuffer(*state, window.width(), window.height());
-                DrawFrames(*state);
+                face->ResizeBackBuffer(window.width(), window.height(), false);
+                DrawFrames(*face);
             }
         }
-        mv::ReleaseDrawSurface(state->backBuffer);
-        mv::ReleaseSkin(state->skin, state->handRenderer);
         if (!loaded)
             break; // the drawing options don't change what a load refuses
     }

@@ -1,5 +1,6 @@
 #include "tools/skin-tool/skin_info.h"
 
+#include "clock/face_renderer.h"
 #include "skin/skin_loader.h"
 
 #include <QFile>
@@ -65,22 +66,17 @@ int32_t SideOf(const DrawSurface& surface) {
 } // namespace
 
 QJsonObject DescribeSkin(const QString& path, const InfoOptions& options, bool& loaded) {
-    Settings settings;
-    settings.AntiAliased = options.smoothShapes ? 1 : 0;
-    settings.Shadow = options.shadow ? 1 : 0;
-    settings.Smooth = 0;
-    Skin skin;
-    HandRenderer renderer;
-
+    FaceRenderer face;
     QJsonObject out;
-    loaded = LoadSkin(path, settings, skin, renderer);
+    loaded = face.LoadSkin(path, {options.smoothShapes, false, options.shadow});
     out["loaded"] = loaded;
     out["headerLength"] = HeaderLengthJson(path);
     if (!loaded) {
         out["error"] = QString::fromUtf8(LastSkinError());
-        ReleaseSkin(skin, renderer);
         return out;
     }
+    const Skin& skin = face.GetSkin();
+    const HandRenderer& renderer = face.Hands();
     AddParameters(skin, out);
     out["faceImage"] = ImageJson(skin.faceImage);
     out["backgroundImage"] = ImageJson(skin.backgroundImage);
@@ -89,7 +85,6 @@ QJsonObject DescribeSkin(const QString& path, const InfoOptions& options, bool& 
     out["shadowOn"] = renderer.shadowOn;
     out["supersampleSide"] = SideOf(renderer.supersampleSurface);
     out["shadowSide"] = SideOf(renderer.shadowSurface);
-    ReleaseSkin(skin, renderer);
     return out;
 }
 

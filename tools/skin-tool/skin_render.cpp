@@ -1,6 +1,6 @@
 #include "tools/skin-tool/skin_render.h"
 
-#include "clock/frame.h"
+#include "clock/face_renderer.h"
 #include "clock/hand_angles.h"
 #include "platform/device_clock.h"
 #include "platform/pixel_format.h"
@@ -35,16 +35,14 @@ bool ParseSize(const QString& text, int32_t& width, int32_t& height) {
 
 } // namespace
 
-bool ShowTimeOnDeviceClock(AppState& state, const CalendarTime& local, bool gps) {
+bool ShowTimeOnDeviceClock(const CalendarTime& local, CalendarTime& shown) {
     int64_t localCount = 0;
     int64_t utcCount = 0;
-    CalendarTime utc;
+    int64_t shownCount = 0;
     if (!CalendarToCount(local, localCount) || !LocalToUtcCount(localCount, utcCount) ||
-        !CountToCalendar(utcCount, utc))
+        !UtcToLocalCount(utcCount, shownCount) || !CountToCalendar(shownCount, shown))
         return false;
     UseManualClock(utcCount, kTick);
-    // A receiver with a fix would deliver this same time; the face only shows its indicator.
-    state.gpsTimeValid = gps;
     return true;
 }
 
@@ -126,41 +124,39 @@ bool ParseRenderArguments(const QStringList& args, RenderRequest& request, QStri
 }
 
 bool RenderSkin(const RenderRequest& request, QImage& picture, QString& error) {
-    auto state = std::make_unique<AppState>();
-    state->settings.AntiAliased = request.smoothShapes ? 1 : 0;
-    state->settings.Shadow = request.shadow ? 1 : 0;
-    state->settings.Smooth = request.smoothMotion ? 1 : 0;
-    if (!LoadSkin(request.skinPath, state->settings, state->skin, state->handRenderer)) {
+    const auto face = std::make_unique<FaceRenderer>();
+    const FaceOptions options{request.smoothShapes, request.smoothMotion, request.shadow};
+    if (!face->LoadSkin(request.skinPath, options)) {
         error = QString::fromUtf8(LastSkinError());
         return false;
     }
 
     // The full frame shows the hands at the angles they hold and doesn't read the time.
-    HandRenderer& renderer = state->handRenderer;
-    ResizeBackBuffer(*state, request.width, request.height);
+    HandRenderer& renderer = face->Hands();
+    face->ResizeBackBuffer(request.width, request.height, false);
     const HandAngles angles = ComputeHandAngles(request.time, request.smoothMotion,
                                                 renderer.supersampleSurface.pixels != nullptr);
     renderer.hands[0].angle = angles.hour;
     renderer.hands[1].angle = angles.minute;
     renderer.hands[2].angle = angles.second;
-    state->gpsTimeValid = request.gps;
-    if (!ShowTimeOnDeviceClock(*state, request.time, request.gps)) {
-        error = QStringLiteral("the time does not exist in this time zone on the day drawn");
+    const QString missingTime =
+        QStringLiteral("the time does not exist in this time zone on the day drawn");
+    CalendarTime shown;
+    if (!ShowTimeOnDeviceClock(request.time, shown)) {
+        error = missingTime;
         return false;
     }
-    DrawFullFrame(*state);
+    face->DrawFullFrame(request.gps);
 
     // Each later time the way the clock gets it: from the device clock or the receiver.
     for (const CalendarTime& time : request.then) {
-        if (!ShowTimeOnDeviceClock(*state, time, request.gps)) {
-            error = QStringLiteral("the time does not exist in this time zone on the day drawn");
+        if (!ShowTimeOnDeviceClock(time, shown)) {
+            error = missingTime;
             return false;
         }
-        DrawPartialFrame(*state);
+        face->DrawPartialFrame(shown, request.gps);
     }
-    picture = BackBufferToRgb888(state->backBuffer.bitmap);
-    ReleaseDrawSurface(state->backBuffer);
-    ReleaseSkin(state->skin, state->handRenderer);
+    picture = BackBufferToRgb888(face->BackBuffer().bitmap);
     return true;
 }
 

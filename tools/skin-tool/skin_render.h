@@ -1,7 +1,6 @@
 #pragma once
 // `render`: a skin drawn by the clock's own frames at given times, written as a picture.
 
-#include "app/app_state.h"
 #include "platform/calendar.h"
 
 #include <QImage>
@@ -32,10 +31,10 @@ bool ParseClockTime(const QString& text, CalendarTime& time);
 // The arguments after `render`; false with the problem named when they don't make a request.
 bool ParseRenderArguments(const QStringList& args, RenderRequest& request, QString& problem);
 
-// Sets the manual device clock to local time (on a fixed day) and, with gps, has the face show
-// the GPS indicator, as with a connected receiver that has a fix at that time. False when the
-// time doesn't exist in the time zone on that day.
-bool ShowTimeOnDeviceClock(AppState& state, const CalendarTime& local, bool gps);
+// Sets the manual device clock to local time (on a fixed day) and gives the local time the face
+// shows then, from the device clock or from a receiver with a fix at that time alike. False when
+// the time doesn't exist in the time zone on that day.
+bool ShowTimeOnDeviceClock(const CalendarTime& local, CalendarTime& shown);
 
 // Loads the skin, draws the full frame and the partial frames, and returns the back buffer as
 // 8-bit RGB. The device clock is left in manual mode at the last time drawn. False, with the

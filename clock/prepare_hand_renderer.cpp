@@ -1,6 +1,6 @@
-// The hand renderer's per-skin resources: brushes, reaches and the 16-bit surfaces.
+#include "clock/prepare_hand_renderer.h"
+
 #include "platform/screen.h"
-#include "skin/skin_loader.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
-#include "skin/change_skin.h"
+#include "app/change_skin.h"
 
+#include "app/clock_tick.h"
 #include "app/settings.h"
-#include "clock/frame.h"
 #include "platform/message_box.h"
 #include "skin/skin_loader.h"
 #include "skin/skin_picker.h"
@@ -18,7 +18,7 @@ bool LoadSkinAtSkinPath(AppState& state, SkinLoadFailure& failure) {
         failure = {SkinLoadError::File, {}};
         return false;
     }
-    return LoadSkin(path, state.settings, state.skin, state.handRenderer, failure);
+    return state.face.LoadSkin(path, FaceOptionsOf(state.settings), failure);
 }
 
 } // namespace
@@ -28,13 +28,17 @@ void ChangeSkin(AppState& state, QWidget* owner, bool reloadCurrent) {
     SaveSettings(state.settings);
     bool previousReloaded = true;
     for (;;) {
-        if (!reloadCurrent && !PickSkin(state, owner))
-            break;
+        if (!reloadCurrent) {
+            const std::optional<QString> picked = PickSkin(state.settings.SkinPath, owner);
+            if (!picked)
+                break;
+            state.settings.SkinPath = DuplicateString(*picked, picked->size());
+        }
         SkinLoadFailure failure;
         if (LoadSkinAtSkinPath(state, failure)) {
             SaveSettings(state.settings);
             if (!reloadCurrent)
-                DrawFullFrame(state);
+                DrawFullClockFrame(state);
             return;
         }
         ShowMessageBox(owner, SkinLoadFailureMessage(failure), MessageIcon::Exclamation);

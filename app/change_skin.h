@@ -1,5 +1,6 @@
 #pragma once
-// Replacing or reloading the skin of the running program, with recovery from a failed load.
+// Replacing or reloading the skin of the running program, with recovery from a failed load: the
+// glue between the skin picker, the skin loader, the face and the settings.
 
 #include "app/app_state.h"
 
