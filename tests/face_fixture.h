@@ -47,8 +47,6 @@ struct Face {
     // The default skin of a size class in a portrait window of that width.
     Face(int size, const Mode& mode) : Face(DefaultSkin(size), mode, size, size * 4 / 3) {}
     ~Face() { UseSystemClock(); }
-    Face(const Face&) = delete;
-    Face& operator=(const Face&) = delete;
 
     const QImage& Picture() const { return clock->BackBuffer().bitmap; }
 

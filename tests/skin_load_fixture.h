@@ -13,8 +13,6 @@
 
 namespace mv::test {
 
-constexpr uint32_t kKeyColor = MakeColor(255, 0, 255);
-
 // A face sheet 8 x 6 pixels: grey, with the key colour in the left half of the top row and a
 // colour one step away from the key at (7, 0).
 inline QImage FacePicture() {
@@ -26,11 +24,13 @@ inline QImage FacePicture() {
     return image;
 }
 
-// Parameters of an ordinary skin: one hour hand (tip 60, half width 2; base -10, half width 3;
-// shadow 4), a minute hand with an overlay, a shadow.
-inline SkinParameters SampleParameters() {
-    SkinParameters p{};
-    p.keyColor = kKeyColor;
+// An ordinary skin: one hour hand (tip 60, half width 2; base -10, half width 3; shadow 4), a
+// minute hand with an overlay, a shadow, and FacePicture as its face.
+inline SkinFileLayout SampleSkin() {
+    SkinFileLayout layout;
+    layout.face = EncodePicture(FacePicture(), "PNG");
+    SkinParameters& p = layout.parameters;
+    p.keyColor = MakeColor(255, 0, 255);
     p.backgroundTopColor = MakeColor(1, 2, 3);
     p.backgroundBottomColor = MakeColor(4, 5, 6);
     p.faceRect = {0, 1, 8, 6};
@@ -47,22 +47,13 @@ inline SkinParameters SampleParameters() {
     p.pivotOffsetX = -3;
     p.pivotOffsetY = 5;
     p.placement = 0x6;
-    return p;
-}
-
-inline SkinFileLayout SampleSpec() {
-    SkinFileLayout layout;
-    layout.parameters = SampleParameters();
-    layout.face = EncodePicture(FacePicture(), "PNG");
     return layout;
 }
 
 class SkinLoadTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        // Read once per process: every test of this program runs at 96 dots per inch.
-        OverrideScreenDpi(96, 96);
-    }
+    // Read once per process: every test of this program runs at 96 dots per inch.
+    void SetUp() override { OverrideScreenDpi(96, 96); }
 
     QString Write(const QString& name, const QByteArray& bytes) {
         const QString path = home.Path() + "/" + name;

@@ -28,10 +28,7 @@ protected:
         ASSERT_TRUE(QDir().mkpath(home.Path() + "/skins"));
         skinA = WriteSkin("a.scs", kColorA);
         skinC = WriteSkin("c.scs", kColorC);
-        test::SkinFileLayout broken = test::SampleSpec();
-        broken.face = "not a picture";
-        skinB = home.Path() + "/skins/b.scs";
-        ASSERT_TRUE(test::WriteAll(skinB, test::BuildSkinFile(broken)));
+        skinB = WriteSkin("b.scs", 0, "not a picture");
 
         state->settings.SkinPath = skinA;
         ASSERT_TRUE(state->face.LoadSkin(skinA, FaceOptionsOf(state->settings)));
@@ -46,9 +43,11 @@ protected:
     }
     void TearDown() override { SetMessageBoxResponder({}); }
 
-    QString WriteSkin(const QString& name, uint32_t color) {
-        test::SkinFileLayout layout = test::SampleSpec();
+    QString WriteSkin(const QString& name, uint32_t color, const QByteArray& face = {}) {
+        test::SkinFileLayout layout = test::SampleSkin();
         layout.parameters.backgroundTopColor = color;
+        if (!face.isEmpty())
+            layout.face = face;
         const QString path = home.Path() + "/skins/" + name;
         EXPECT_TRUE(test::WriteAll(path, test::BuildSkinFile(layout)));
         return path;
@@ -90,7 +89,14 @@ protected:
     int openings = 0;
 };
 
+// Reloading the current skin (after a setting changed) shows no picker and draws nothing; a good
+// pick is loaded, stored and drawn at once.
 TEST_F(ChangeSkinTest, AGoodPickIsLoadedStoredAndDrawnAtOnce) {
+    state->settings.Shadow = 0;
+    EXPECT_EQ(Run(true, {}), kStillRunning);
+    EXPECT_EQ(openings, 0);
+    EXPECT_TRUE(recorder.invalidations.empty());
+
     EXPECT_EQ(Run(false, {Choose(skinC)}), kStillRunning);
     EXPECT_EQ(openings, 1);
     EXPECT_TRUE(messages.isEmpty());
@@ -100,32 +106,28 @@ TEST_F(ChangeSkinTest, AGoodPickIsLoadedStoredAndDrawnAtOnce) {
     EXPECT_FALSE(recorder.invalidations.empty());
 }
 
+// A face that doesn't decode, and parameters no face can draw (refused at load, so never stored to
+// come back at the next start): reported, and the previous skin comes back.
 TEST_F(ChangeSkinTest, ABadPickIsReportedAndThePreviousSkinComesBackUntilTheUserCancels) {
-    EXPECT_EQ(Run(false, {Choose(skinB), {}}), kStillRunning);
-    EXPECT_EQ(openings, 2);
-    EXPECT_EQ(messages, QStringList({kErrorText}));
-    EXPECT_EQ(state->face.GetSkin().backgroundTopColor, kColorA);
-    EXPECT_FALSE(state->face.GetSkin().faceImage.bitmap.isNull());
-    EXPECT_EQ(state->settings.SkinPath, skinA);
-    EXPECT_EQ(StoredSkinPath(), skinA);
-    EXPECT_TRUE(recorder.invalidations.empty());
-}
-
-// A skin whose parameters no face can draw is refused at load: it is never stored, so it can't
-// come back at the next start. Without room for the temporary file, the message says so.
-TEST_F(ChangeSkinTest, ARefusedSkinIsNeverStoredAndAMissingTemporaryFileIsNamed) {
-    test::SkinFileLayout overflowing = test::SampleSpec();
-    overflowing.parameters.hubRect = {0, 0, std::numeric_limits<int32_t>::max(),
-                                      std::numeric_limits<int32_t>::max()};
+    test::SkinFileLayout overflowing = test::SampleSkin();
+    overflowing.parameters.hubRect.right = std::numeric_limits<int32_t>::max();
     const QString skinD = home.Path() + "/skins/d.scs";
     ASSERT_TRUE(test::WriteAll(skinD, test::BuildSkinFile(overflowing)));
-    EXPECT_EQ(Run(false, {Choose(skinD), {}}), kStillRunning);
-    EXPECT_EQ(messages, QStringList({kErrorText}));
-    EXPECT_EQ(StoredSkinPath(), skinA);
-    EXPECT_EQ(state->face.GetSkin().backgroundTopColor, kColorA);
-    EXPECT_TRUE(recorder.invalidations.empty());
+    for (const QString& bad : {skinB, skinD}) {
+        messages.clear();
+        EXPECT_EQ(Run(false, {Choose(bad), {}}), kStillRunning);
+        EXPECT_EQ(openings, 2);
+        EXPECT_EQ(messages, QStringList({kErrorText}));
+        EXPECT_EQ(state->face.GetSkin().backgroundTopColor, kColorA);
+        EXPECT_FALSE(state->face.GetSkin().faceImage.bitmap.isNull());
+        EXPECT_EQ(state->settings.SkinPath, skinA);
+        EXPECT_EQ(StoredSkinPath(), skinA);
+        EXPECT_TRUE(recorder.invalidations.empty());
+    }
+}
 
-    messages.clear();
+// Without room for the temporary file, the message names it and the system's reason.
+TEST_F(ChangeSkinTest, AMissingTemporaryFileIsNamed) {
     const QString notAFolder = home.Path() + "/not-a-folder";
     ASSERT_TRUE(test::WriteAll(notAFolder, "a file"));
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(notAFolder));
@@ -137,15 +139,6 @@ TEST_F(ChangeSkinTest, ARefusedSkinIsNeverStoredAndAMissingTemporaryFileIsNamed)
                                        notAFolder))
         << messages[0].toStdString();
     EXPECT_TRUE(messages[0].endsWith(": Not a directory")) << messages[0].toStdString();
-    EXPECT_EQ(StoredSkinPath(), skinA);
-}
-
-TEST_F(ChangeSkinTest, ReloadingTheCurrentSkinShowsNoPickerAndDrawsNothing) {
-    state->settings.Shadow = 0;
-    EXPECT_EQ(Run(true, {}), kStillRunning);
-    EXPECT_EQ(openings, 0);
-    EXPECT_TRUE(messages.isEmpty());
-    EXPECT_TRUE(recorder.invalidations.empty());
     EXPECT_EQ(StoredSkinPath(), skinA);
 }
 

@@ -1,6 +1,8 @@
-// The drawing layer: fills, copies, the 2 x 2 enlargement, the constant-opacity blend, and the
-// background built from them.
+// The drawing layer: fills, copies, the 2 x 2 enlargement, the constant-opacity blend and the
+// background built from them; filling the hands and the 2 x 2 averaging into the back buffer.
 #include "clock/face_background.h"
+#include "clock/hand_geometry.h"
+#include "clock/hand_raster.h"
 #include "platform/dither555.h"
 #include "platform/draw_blend.h"
 #include "platform/draw_copy.h"
@@ -10,9 +12,11 @@
 #include "platform/pixel_format.h"
 #include "skin/skin_loader.h"
 
+#include <cmath>
 #include <functional>
 #include <gtest/gtest.h>
 #include <limits>
+#include <numbers>
 #include <random>
 
 namespace mv {
@@ -29,42 +33,10 @@ QImage Noise(int width, int height, QImage::Format format, uint32_t seed) {
     return image.convertToFormat(format);
 }
 
-// Counts the pixels that differ; each must lie inside allowed.
-int CountChanged(const QImage& before, const QImage& after, const QRegion& allowed) {
-    int changed = 0;
-    for (int y = 0; y < after.height(); ++y)
-        for (int x = 0; x < after.width(); ++x)
-            if (before.pixel(x, y) != after.pixel(x, y)) {
-                ++changed;
-                EXPECT_TRUE(allowed.contains(QPoint(x, y))) << x << "," << y;
-            }
-    return changed;
-}
-
-// The colour as a target of this format stores it.
 QRgb StoredColor(uint32_t color, QImage::Format format) {
     QImage pixel(1, 1, format);
     pixel.fill(QColor::fromRgb(RgbOfColor(color)));
     return pixel.pixel(0, 0);
-}
-
-// Ellipses are filled symmetrically about their centre, in the skin's colour as the target stores
-// it.
-TEST(Drawing, EllipsesAreSymmetricAndStayInsideTheirRectangle) {
-    const uint32_t color = MakeColor(0x87, 0x4F, 0xFF);
-    for (QImage::Format format : kTargetFormats) {
-        QImage black(40, 40, format);
-        black.fill(Qt::black);
-        QImage disc = black.copy();
-        FillEllipse(disc, {5, 7, 25, 19}, color, nullptr);
-        EXPECT_GT(CountChanged(black, disc, QRegion(5, 7, 20, 12)), 150);
-        EXPECT_EQ(disc.pixel(15, 13), StoredColor(color, format));
-        for (int y = 7; y < 19; ++y)
-            for (int x = 5; x < 25; ++x) {
-                EXPECT_EQ(disc.pixel(x, y), disc.pixel(29 - x, y)) << x << "," << y;
-                EXPECT_EQ(disc.pixel(x, y), disc.pixel(x, 25 - y)) << x << "," << y;
-            }
-    }
 }
 
 // Whether the pixel centre (x + 0.5, y + 0.5) lies inside the polygon by the even-odd rule:
@@ -158,8 +130,7 @@ TEST(Drawing, CopiesFromTheEndsOfTheCoordinateRangeTouchNothing) {
         Point destination;
         Rect sourceRect;
     } cases[] = {
-        {{kMax, 0}, {-(1 << 30), 0, 4, 4}}, // doubled, the distance wraps round to -1
-        {{kMax, kMax}, {kMin, kMin, 8, 8}},
+        {{kMax, 0}, {-(1 << 30), 0, 4, 4}},   // doubled, the distance wraps round to -1
         {{kMax - 1, kMax - 1}, {0, 0, 8, 8}}, // the far edges wrap round
         {{10, 10}, {kMin, kMin, kMax, kMax}},
     };
@@ -216,7 +187,6 @@ TEST(Drawing, KeyedCopiesLeaveKeyPixelsAndCopyTheRestExactly) {
         Rect sourceRect;
         const QRegion* clip;
     } cases[] = {
-        {{0, 0}, {0, 0, 45, 21}, nullptr},   {{3, 2}, {1, 1, 44, 20}, nullptr},
         {{-5, -3}, {2, 0, 40, 21}, nullptr}, // cut by the target's left and top
         {{30, 25}, {0, 0, 45, 21}, nullptr}, // cut by the target's right and bottom
         {{4, 6}, {-3, -2, 50, 30}, nullptr}, // a source rectangle larger than the picture
@@ -230,16 +200,6 @@ TEST(Drawing, KeyedCopiesLeaveKeyPixelsAndCopyTheRestExactly) {
         CopyKeyed(target, c.destination, face.keyed555, c.sourceRect, c.clip);
         ASSERT_EQ(target, expected) << c.destination.x << "," << c.destination.y;
     }
-
-    // Only the 16-bit copy knows the prepared picture; partly transparent pictures have none.
-    QImage wide = Noise(10, 10, QImage::Format_RGB32, 15);
-    const QImage wideBefore = wide.copy();
-    CopyKeyed(wide, {0, 0}, face.keyed555, {0, 0, 45, 21}, nullptr);
-    EXPECT_EQ(wide, wideBefore);
-    QImage halfTransparent(4, 4, QImage::Format_ARGB32_Premultiplied);
-    halfTransparent.fill(qRgba(40, 40, 40, 128));
-    EXPECT_TRUE(MakeKeyedPicture555(halfTransparent).pixels.empty());
-    EXPECT_TRUE(MakeKeyedPicture555(QImage()).pixels.empty());
 }
 
 TEST(Drawing, ScaleCopyMakesEachSourcePixelATwoByTwoBlock) {
@@ -302,19 +262,6 @@ TEST(Drawing, BlendOfSixteenBitPicturesFollowsTheChannelFormulaEverywhere) {
     }
 }
 
-TEST(Drawing, BlendOfACopyChangesOnlyTheShadow) {
-    // A 16-bit shadow surface holds a copy of a 32-bit picture where no shadow fell: blending it
-    // back must not lose the picture's low bits there.
-    const QImage picture = Noise(16, 16, QImage::Format_RGB32, 11);
-    QImage shadow(16, 16, QImage::Format_RGB555);
-    CopyPixels(shadow, {0, 0}, picture, {0, 0, 16, 16}, nullptr);
-    FillRectangle(shadow, {4, 4, 8, 8}, 0x000000, nullptr);
-    QImage target = picture.copy();
-    BlendConstantAlpha(target, {0, 0}, shadow, {0, 0, 16, 16}, 255, nullptr);
-    EXPECT_EQ(CountChanged(picture, target, QRegion(4, 4, 4, 4)), 16);
-    EXPECT_EQ(target.pixel(5, 5), qRgb(0, 0, 0));
-}
-
 // The cleared-shadow path must give exactly what copying the picture into the shadow surface,
 // filling black and blending back gives: under the shadows, beside them, across odd widths and
 // a clip, at every opacity the skins use.
@@ -340,24 +287,6 @@ TEST(Drawing, DarkeningUnderAClearedShadowEqualsBlendingACopy) {
     }
 }
 
-TEST(Drawing, BackgroundIsGradientOrPlainColourWithoutPicture) {
-    Skin skin;
-    skin.backgroundTopColor = MakeColor(250, 10, 0);
-    skin.backgroundBottomColor = MakeColor(0, 200, 255);
-    DrawSurface backBuffer;
-    backBuffer.width = 3;
-    backBuffer.height = 320;
-    backBuffer.bitmap = QImage(3, 320, QImage::Format_RGB32);
-    DrawBackground(skin, backBuffer);
-    EXPECT_EQ(backBuffer.bitmap.pixel(0, 0), qRgb(250, 10, 0));
-    EXPECT_EQ(backBuffer.bitmap.pixel(2, 319),
-              qRgb(250 - 250 * 319 / 320, 10 + 190 * 319 / 320, 255 * 319 / 320));
-
-    skin.backgroundBottomColor = skin.backgroundTopColor;
-    DrawBackground(skin, backBuffer);
-    EXPECT_EQ(backBuffer.bitmap.pixel(2, 319), qRgb(250, 10, 0));
-}
-
 TEST(Drawing, BackgroundTilesThePictureFromTheTopLeft) {
     Skin skin;
     skin.backgroundTopColor = 0x0000FF; // the picture wins over the colours
@@ -370,7 +299,6 @@ TEST(Drawing, BackgroundTilesThePictureFromTheTopLeft) {
         backBuffer.height = 320;
         backBuffer.bitmap = QImage(240, 320, format);
         DrawBackground(skin, backBuffer);
-        // 3 x 6 copies; the third column is 40 pixels wide and the sixth row 20 high.
         const QImage expected =
             format == QImage::Format_RGB555 ? skin.backgroundImage.dc555 : skin.backgroundImage.dc;
         for (int y = 0; y < 320; ++y)
@@ -395,25 +323,140 @@ TEST(Drawing, DitheringFollowsTheColourAndKeepsExactColours) {
         for (int32_t y = 0; y < 4; ++y)
             for (int32_t x = 0; x < 4; ++x)
                 EXPECT_EQ(Dither555(exact, x, y), Rgb555Pixels::FromRgb(exact)) << x << "," << y;
+}
 
-    // Pictures are dithered with the pattern fixed to their own top-left pixel; key pixels stay
-    // key.
-    QImage keyed(6, 5, QImage::Format_ARGB32_Premultiplied);
-    keyed.fill(qRgb(100, 150, 200));
-    keyed.setPixel(2, 3, 0);
-    const KeyedPicture555 keyed555 = MakeKeyedPicture555(keyed);
-    ASSERT_EQ(keyed555.pixels.size(), size_t(6 * 5));
-    for (int32_t y = 0; y < 5; ++y)
-        for (int32_t x = 0; x < 6; ++x)
-            EXPECT_EQ(keyed555.pixels[size_t(y * 6 + x)],
-                      x == 2 && y == 3 ? kKeyPixel555 : Dither555(qRgb(100, 150, 200), x, y));
-    const QImage picture = Noise(9, 7, QImage::Format_RGB32, 16);
-    const QImage reduced = DitherTo555(picture);
-    ASSERT_EQ(reduced.format(), QImage::Format_RGB555);
-    for (int y = 0; y < 7; ++y)
-        for (int x = 0; x < 9; ++x)
-            ASSERT_EQ(reinterpret_cast<const uint16_t*>(reduced.constScanLine(y))[x],
-                      Dither555(picture.pixel(x, y), x, y));
+DrawSurface Surface16(int32_t width, int32_t height, uint16_t fill) {
+    DrawSurface surface;
+    CreateDrawSurface(width, height, 16, surface);
+    EXPECT_EQ(surface.bitmap.bytesPerLine(), SurfaceStride(width));
+    surface.bitmap.fill(fill);
+    return surface;
+}
+
+uint16_t& PixelAt(DrawSurface& surface, int32_t x, int32_t y) {
+    return reinterpret_cast<uint16_t*>(surface.bitmap.scanLine(y))[x];
+}
+
+// Every pixel of the dirty rectangle within the work square and the back buffer gets the average
+// of its 2 x 2 block, each channel rounded down; nothing else changes, not even the padding of an
+// odd-width row. Dirty rectangles of every width and phase cover groups, pairs and single blocks.
+TEST(HandRaster, DownsampleAveragesExactlyTheDirtyBlocks) {
+    HandRenderer renderer;
+    renderer.handReach = 10;
+    renderer.shadowReach = 10;
+    SetPivot(renderer, 12, 11); // the work square runs from (2, 1) to (22, 21)
+    renderer.supersampleSurface = Surface16(40, 40, 0);
+    std::mt19937 random(21);
+    for (int32_t y = 0; y < 40; ++y)
+        for (int32_t x = 0; x < 40; ++x)
+            PixelAt(renderer.supersampleSurface, x, y) = uint16_t(random() & 0x7FFF);
+    const auto average = [&](int32_t x, int32_t y) {
+        const int32_t u = 2 * (x - renderer.workRect.left);
+        const int32_t v = 2 * (y - renderer.workRect.top);
+        int sums[3] = {};
+        for (const auto& [du, dv] : {std::pair{0, 0}, {1, 0}, {0, 1}, {1, 1}})
+            for (int c = 0; c < 3; ++c)
+                sums[c] += PixelAt(renderer.supersampleSurface, u + du, v + dv) >> (5 * c) & 31;
+        return Pixel555(sums[2] / 4, sums[1] / 4, sums[0] / 4);
+    };
+    const uint16_t sentinel = Pixel555(1, 2, 3);
+    for (const int32_t height : {24, 5}) // the second cuts the dirty rectangle at its bottom
+        for (int32_t left = 0; left < 6; ++left)
+            for (int32_t width = 1; width <= 13; ++width) {
+                DrawSurface backBuffer = Surface16(25, height, sentinel);
+                for (int32_t y = 0; y < height; ++y)
+                    PixelAt(backBuffer, 25, y) = 0xABCD;
+                const Rect dirty{left, 3, left + width, 7};
+                Downsample2x2(renderer, backBuffer, dirty);
+                for (int32_t y = 0; y < height; ++y)
+                    for (int32_t x = 0; x <= 25; ++x) {
+                        const bool touched = x >= std::max(dirty.left, 2) && x < dirty.right &&
+                                             x < 25 && y >= dirty.top && y < dirty.bottom;
+                        const uint16_t expected =
+                            touched ? average(x, y) : (x == 25 ? 0xABCD : sentinel);
+                        ASSERT_EQ(PixelAt(backBuffer, x, y), expected)
+                            << x << "," << y << " width " << width << " height " << height;
+                    }
+            }
+}
+
+// A hand filled in black into a white 300 x 300 back buffer in window coordinates.
+QImage FillHand(const HandShape& shape, double angle) {
+    HandStyle style{};
+    style.main = shape;
+    HandState state;
+    state.angle = angle;
+    ComputeHandGeometry(style, state, {150, 150}, std::nullopt, 1, 0);
+    DrawSurface backBuffer;
+    backBuffer.bitmap = QImage(300, 300, QImage::Format_RGB32);
+    backBuffer.bitmap.fill(Qt::white);
+    DrawShape(shape, state.mainGeometry, backBuffer, ShapeCoordinates::Window, 1, 0, 0x000000);
+    return backBuffer.bitmap;
+}
+
+TEST(HandRaster, OnlyHalfWidthsAboveOneGetDiscs) {
+    const HandShape thin{0, 80, 1, 1, -10, 0};
+    for (uint32_t caps : {kCapBase, kCapTip, kCapBase | kCapTip}) {
+        HandShape capped = thin;
+        capped.capFlags = caps;
+        EXPECT_EQ(FillHand(capped, 0.7), FillHand(thin, 0.7));
+    }
+    const HandShape wide{0, 80, 2, 2, -10, 0};
+    HandShape wideCapped = wide;
+    wideCapped.capFlags = kCapTip;
+    EXPECT_NE(FillHand(wideCapped, 0.7), FillHand(wide, 0.7));
+}
+
+// Smooth shadow mode about the pivot (60, 60): an hour hand with an overlay and shadow offset 0,
+// a minute hand with only an overlay (never drawn), a second hand with shadow offset 3.
+TEST(HandRaster, PassesFillBodiesOverlaysAndShadows) {
+    Skin skin;
+    skin.hands[0].main = {0x0000FF, 30, 3, 2, 0, kCapBase};
+    skin.hands[0].overlay = skin.hands[1].overlay = {0x00FF00, 20, 1, 1, 5, 0};
+    skin.hands[2].main = {0xFF0000, 40, 1, 1, -5, 0};
+    skin.hands[2].shadowOffset = 3;
+    skin.hubRect = {0, 0, 8, 6};
+    HandRenderer renderer;
+    renderer.handReach = 45;
+    renderer.shadowReach = 48;
+    SetPivot(renderer, 60, 60);
+    renderer.supersampleSurface = Surface16(186, 186, 0x7FFF);
+    renderer.shadowSurface = Surface16(186, 186, 0x7FFF);
+    renderer.hands[0].angle = 1.0;
+    renderer.hands[1].drawnAngle = 0.5;
+    renderer.hands[2].angle = 3.0;
+    ComputeAllHands(skin, renderer);
+    const auto middleOf = [&](DrawSurface& surface, size_t k, int32_t offset) {
+        const ShapeGeometry& g = renderer.hands[k].mainGeometry;
+        return PixelAt(surface, (g.surfaceTipCenter.x + g.surfaceBaseCenter.x) / 2 + offset,
+                       (g.surfaceTipCenter.y + g.surfaceBaseCenter.y) / 2 + offset);
+    };
+
+    DrawSurface& shadow = renderer.shadowSurface;
+    DrawHandsPass(skin, renderer, shadow, 2, HandPass::Shadow, 0);
+    for (int32_t y = 0; y < shadow.height; ++y)
+        for (int32_t x = 0; x < shadow.width; ++x)
+            ASSERT_TRUE(PixelAt(shadow, x, y) == 0 || PixelAt(shadow, x, y) == 0x7FFF);
+    EXPECT_EQ(middleOf(shadow, 0, 0), 0); // shadow offset 0 still fills
+    EXPECT_EQ(middleOf(shadow, 2, 6), 0);
+    for (const HandState& hand : renderer.hands)
+        EXPECT_EQ(hand.drawnAngle, hand.angle);
+    // The hub's shadow: a 16 x 12 ellipse around the surface pivot moved by (5, 5) x 2.
+    EXPECT_EQ(PixelAt(shadow, 107, 100), 0x7FFF);
+    DrawHandsPass(skin, renderer, shadow, 2, HandPass::Shadow, 5);
+    EXPECT_EQ(PixelAt(shadow, 107, 100), 0);
+    EXPECT_EQ(PixelAt(shadow, 109, 100), 0x7FFF);
+
+    DrawSurface& hands = renderer.supersampleSurface;
+    DrawHandsPass(skin, renderer, hands, 2, HandPass::Hands, 0);
+    EXPECT_EQ(middleOf(hands, 2, 0), Pixel555(0, 0, 31));
+    // The overlay covers the hour hand from 5 to 20 (x 2) along its axis, the body beyond.
+    Point onOverlay{90, 90};
+    OffsetAlongAngle(2 * 12, 1.0, onOverlay);
+    EXPECT_EQ(PixelAt(hands, onOverlay.x, onOverlay.y), Pixel555(0, 31, 0));
+    Point onBody{90, 90};
+    OffsetAlongAngle(2 * 25, 1.0, onBody);
+    EXPECT_EQ(PixelAt(hands, onBody.x, onBody.y), Pixel555(31, 0, 0));
 }
 
 } // namespace

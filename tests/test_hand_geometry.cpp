@@ -1,10 +1,11 @@
+// The geometry of the hands and the layout of the face in the window.
+#include "clock/face_layout.h"
 #include "clock/hand_geometry.h"
 #include "platform/screen.h"
 
-#include <cmath>
 #include <gtest/gtest.h>
+#include <limits>
 #include <numbers>
-#include <random>
 
 namespace mv {
 namespace {
@@ -44,27 +45,6 @@ TEST(HandGeometry, TangentQuadJoinsTheOuterTangents) {
         const bool found = TangentQuad(c.first, c.second, quad);
         EXPECT_EQ(found, c.expected.has_value());
         EXPECT_EQ(quad, c.expected.value_or(untouched));
-    }
-}
-
-TEST(HandGeometry, MirroredAngleGivesMirroredQuad) {
-    const HandShape shape{0, 70, 5, 3, -15, 0};
-    const Point pivot{120, 160};
-    const auto mirror = [&](Point p) { return Point{2 * pivot.x - p.x, p.y}; };
-    std::mt19937 random(20240601);
-    std::uniform_real_distribution<double> angles(0.0, 2 * std::numbers::pi);
-    for (int i = 0; i < 500; ++i) {
-        const double angle = angles(random);
-        ShapeGeometry right, left;
-        ComputeShapeGeometry(shape, right, angle, pivot, std::nullopt, 1);
-        ComputeShapeGeometry(shape, left, -angle, pivot, std::nullopt, 1);
-        ASSERT_TRUE(right.quad && left.quad);
-        // Mirroring swaps the two sides; truncation may move a corner by one pixel.
-        for (size_t k = 0; k < 4; ++k) {
-            const Point expected = mirror((*right.quad)[3 - k]);
-            EXPECT_LE(std::abs((*left.quad)[k].x - expected.x), 1) << "angle " << angle;
-            EXPECT_LE(std::abs((*left.quad)[k].y - expected.y), 1) << "angle " << angle;
-        }
     }
 }
 
@@ -116,17 +96,7 @@ TEST_F(HandsOfASkin, BoundsGrowWithShadowAndSmoothShapes) {
         EXPECT_EQ(r.hands[1].bounds, c.minute);
         EXPECT_EQ(r.handsBounds, UnionRect(r.hands[0].bounds, r.hands[1].bounds));
         EXPECT_EQ(r.hands[2].bounds, (Rect{0, 0, 1000, 1000}));
-        EXPECT_FALSE(r.hands[2].overlayGeometry.quad.has_value());
     }
-}
-
-TEST_F(HandsOfASkin, SurfacePointsAreComputedAtTheSurfaceResolution) {
-    CreateDrawSurface(260, 260, 16, renderer.supersampleSurface);
-    ComputeAllHands(skin, renderer);
-    const ShapeGeometry& hour = renderer.hands[0].mainGeometry;
-    EXPECT_EQ(hour.quad, (Quad{{{121, 99}, {122, 169}, {117, 169}, {118, 99}}}));
-    EXPECT_EQ(hour.surfaceQuad, (Quad{{{129, 5}, {131, 145}, {120, 145}, {122, 5}}}));
-    EXPECT_EQ(hour.surfaceBaseCenter, (Point{126, 146}));
 }
 
 TEST(HandGeometry, ShapeWithoutQuadKeepsOnlyItsCentres) {
@@ -136,6 +106,82 @@ TEST(HandGeometry, ShapeWithoutQuadKeepsOnlyItsCentres) {
     EXPECT_FALSE(geometry.quad.has_value());
     EXPECT_EQ(geometry.tipCenter, (Point{50, 45}));
     EXPECT_EQ(geometry.baseCenter, (Point{50, 50}));
+}
+
+TEST(FaceLayout, DialPositionByPlacementMode) {
+    struct Case {
+        int32_t windowWidth, windowHeight, dialWidth, dialHeight;
+        uint32_t placement;
+        int32_t x, y;
+    };
+    const Case cases[] = {
+        // Wider picture than the window: mode 0 keeps the left square, 1 the right, 2/3 the middle.
+        {320, 240, 400, 240, 0, 0, 0},
+        {320, 240, 400, 240, 1, -80, 0},
+        // Window narrower than the square: the kept square is centred and cut on both sides.
+        {199, 240, 400, 240, 0, -20, 0}, // -41 / 2 truncates toward zero
+        {199, 240, 400, 240, 2, -100, 0},
+        // The vertical mode sits in bits 2-3; other bits are ignored.
+        {240, 320, 240, 400, 1 << 2, 0, -80},
+        {240, 320, 240, 400, 0xF0 | (2 << 2) | 1, 0, -40},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << c.windowWidth << "x" << c.windowHeight << " placement " << c.placement);
+        Skin skin;
+        skin.faceRect = {10, 20, 10 + c.dialWidth, 20 + c.dialHeight};
+        skin.placement = c.placement;
+        const Rect dial = LayoutFace(skin, c.windowWidth, c.windowHeight).dialScreenRect;
+        EXPECT_EQ(dial, (Rect{c.x, c.y, c.x + c.dialWidth, c.y + c.dialHeight}));
+    }
+}
+
+TEST(FaceLayout, PivotHubAndIndicatorFollowTheDial) {
+    Skin skin;
+    skin.faceRect = {0, 0, 241, 239}; // dial at (29, 30) in a 300 x 300 window
+    skin.hubRect = {300, 0, 341, 41};
+    skin.gpsIndicatorRect = {0, 300, 16, 312};
+    skin.gpsIndicatorX = 10;
+    skin.gpsIndicatorY = -4;
+    FaceLayout layout = LayoutFace(skin, 300, 300);
+    EXPECT_EQ(layout.pivotX, 29 + 120); // the picture's centre, truncated
+    EXPECT_EQ(layout.pivotY, 30 + 119);
+    EXPECT_EQ(layout.hubScreenRect, (Rect{129, 129, 170, 170}));
+    EXPECT_EQ(layout.gpsIndicatorScreenRect, (Rect{39, 26, 55, 38}));
+
+    skin.pivotOffsetX = -3;
+    skin.pivotOffsetY = 5;
+    EXPECT_EQ(LayoutFace(skin, 300, 300).hubScreenRect, (Rect{126, 134, 167, 175}));
+}
+
+// A grid offset starts inside the tile; an offset of more than a tile lays the same tiles.
+TEST(FaceLayout, TilePlanStartsInsideTheTileAtAGridOffset) {
+    const std::vector<TileCopy> expected = {{30, 0, 10, 5, 70, 60}, {0, 0, 80, 5, 80, 60}};
+    EXPECT_EQ(PlanTiles(10, 5, 150, 60, 30, 0, 100, 60), expected);
+    EXPECT_EQ(PlanTiles(10, 5, 150, 60, 230, 0, 100, 60), expected);
+
+    EXPECT_TRUE(PlanTiles(0, 0, 240, 320, 0, 0, 0, 60).empty());
+    EXPECT_TRUE(PlanTiles(0, 0, 240, 320, 0, 0, 100, -1).empty());
+}
+
+// Whatever rectangles and offsets a skin holds, the layout neither wraps round nor leaves the
+// coordinate limit: what lies beyond it is never drawn.
+TEST(FaceLayout, ExtremeSkinsAreClampedNotWrapped) {
+    constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
+    constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
+    constexpr auto kLimit = int32_t(kCoordinateLimit);
+    Skin skin;
+    skin.faceRect = {kMin, 0, 240, 240};
+    skin.hubRect = {0, 0, kMax, kMax};
+    skin.gpsIndicatorRect = {kMin, kMin, kMax, kMax};
+    skin.gpsIndicatorX = kMax;
+    skin.pivotOffsetY = kMin;
+    const FaceLayout layout = LayoutFace(skin, 240, 320);
+    EXPECT_EQ(layout.dialScreenRect, (Rect{0, 40, kLimit, 280}));
+    EXPECT_EQ(layout.pivotX, kLimit);
+    EXPECT_EQ(layout.pivotY, -kLimit);
+    EXPECT_EQ(layout.hubScreenRect, (Rect{120, -kLimit, kLimit, -kLimit}));
+    EXPECT_EQ(layout.gpsIndicatorScreenRect, (Rect{kLimit, 40, kLimit, kLimit}));
 }
 
 } // namespace
