@@ -2,56 +2,47 @@
 
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
-#include <QFileDevice>
-#include <cstdlib>
+#include <QTimer>
+#include <gtest/gtest.h>
 
 namespace mv::test {
 
 namespace {
 
-QByteArray Save(const char* name) {
-    return qgetenv(name);
-}
-
-void Restore(const char* name, const QByteArray& value) {
-    if (value.isNull())
-        qunsetenv(name);
-    else
-        qputenv(name, value);
-}
+constexpr const char* kIsolatedVariables[] = {
+    "HOME",           "XDG_DATA_HOME",         "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR",
+    "XDG_CACHE_HOME", "MV_LOCAL_MACHINE_STORE"};
 
 } // namespace
 
-IsolatedHome::IsolatedHome()
-    : savedHome_(Save("HOME")), savedData_(Save("XDG_DATA_HOME")),
-      savedConfig_(Save("XDG_CONFIG_HOME")), savedRuntime_(Save("XDG_RUNTIME_DIR")),
-      savedCache_(Save("XDG_CACHE_HOME")) {
+IsolatedHome::IsolatedHome() {
     QDir().mkpath(ConfigHome());
     QDir().mkpath(RuntimeDir());
     QFile::setPermissions(RuntimeDir(),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    qputenv("HOME", dir_.path().toUtf8());
-    qputenv("XDG_DATA_HOME", DataHome().toUtf8());
-    qputenv("XDG_CONFIG_HOME", ConfigHome().toUtf8());
-    qputenv("XDG_RUNTIME_DIR", RuntimeDir().toUtf8());
-    qputenv("XDG_CACHE_HOME", CacheHome().toUtf8());
+    const QString values[] = {Path(),       DataHome(),  ConfigHome(),
+                              RuntimeDir(), CacheHome(), Path() + "/etc/local-machine.store"};
+    for (size_t i = 0; i < saved_.size(); ++i) {
+        saved_[i] = qgetenv(kIsolatedVariables[i]);
+        qputenv(kIsolatedVariables[i], values[i].toUtf8());
+    }
 }
 
 IsolatedHome::~IsolatedHome() {
-    Restore("HOME", savedHome_);
-    Restore("XDG_DATA_HOME", savedData_);
-    Restore("XDG_CONFIG_HOME", savedConfig_);
-    Restore("XDG_RUNTIME_DIR", savedRuntime_);
-    Restore("XDG_CACHE_HOME", savedCache_);
+    for (size_t i = 0; i < saved_.size(); ++i) {
+        if (saved_[i].isNull())
+            qunsetenv(kIsolatedVariables[i]);
+        else
+            qputenv(kIsolatedVariables[i], saved_[i]);
+    }
 }
 
 QByteArray ReadAll(const QString& path) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 bool WriteAll(const QString& path, const QByteArray& bytes) {
@@ -68,6 +59,14 @@ bool WaitUntil(const std::function<bool()>& condition, int timeoutMs) {
         QApplication::processEvents(QEventLoop::AllEvents, 20);
     }
     return true;
+}
+
+void WhenModalOpens(std::function<void(QDialog*)> act) {
+    QTimer::singleShot(0, [act] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        act(dialog);
+    });
 }
 
 RecordedMessageBoxes::RecordedMessageBoxes(DialogResult answer) : answer(answer) {

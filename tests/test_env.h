@@ -1,22 +1,25 @@
 #pragma once
-// Gives each test its own empty home: HOME and the XDG folders point into a fresh temporary
-// directory, so tests never read or write the developer's real settings, skins or store.
+// Gives each test its own empty home: HOME, the XDG folders and the local-machine store point into
+// a fresh temporary directory, so tests never read or write the developer's real settings, skins
+// or store.
 
 #include "platform/message_box.h"
 
 #include <QString>
 #include <QTemporaryDir>
+#include <array>
 #include <functional>
 #include <vector>
+
+class QDialog;
 
 namespace mv::test {
 
 class IsolatedHome {
 public:
+    Q_DISABLE_COPY_MOVE(IsolatedHome)
     IsolatedHome();
     ~IsolatedHome();
-    IsolatedHome(const IsolatedHome&) = delete;
-    IsolatedHome& operator=(const IsolatedHome&) = delete;
 
     QString Path() const { return dir_.path(); }
     QString DataHome() const { return dir_.path() + "/data"; }
@@ -26,7 +29,7 @@ public:
 
 private:
     QTemporaryDir dir_;
-    QByteArray savedHome_, savedData_, savedConfig_, savedRuntime_, savedCache_;
+    std::array<QByteArray, 6> saved_;
 };
 
 // Reads a whole file; empty when it can't be read.
@@ -36,14 +39,16 @@ bool WriteAll(const QString& path, const QByteArray& bytes);
 // Processes Qt's events until `condition` holds; false when `timeoutMs` passed first.
 bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 5000);
 
+// While the next modal dialog runs, `act` gets it (called once it is up).
+void WhenModalOpens(std::function<void(QDialog*)> act);
+
 // While it lives, every message box is answered with `answer` and kept in `boxes` instead of
 // being shown.
 class RecordedMessageBoxes {
 public:
+    Q_DISABLE_COPY_MOVE(RecordedMessageBoxes)
     explicit RecordedMessageBoxes(DialogResult answer = DialogResult::Ok);
     ~RecordedMessageBoxes();
-    RecordedMessageBoxes(const RecordedMessageBoxes&) = delete;
-    RecordedMessageBoxes& operator=(const RecordedMessageBoxes&) = delete;
 
     DialogResult answer;
     std::vector<MessageBoxRequest> boxes;

@@ -1,5 +1,4 @@
-// The presenter's pixel conversion must give exactly what Qt shows for a 16-bit back buffer, or
-// the face would change colour between the two ways of painting it.
+// The presenter's pixel conversion gives exactly what Qt shows for a 16-bit back buffer.
 #include "platform/x11_presenter.h"
 
 #include <QImage>

@@ -1,13 +1,10 @@
-# Shared by the end-to-end tests; sourced, not run. Gives each test a work folder that is removed
-# with every process the test started, the check helpers, an Xvfb display or a headless weston,
-# the program on a home of its own, and the comparison with the skin tool's render.
+# Sourced by the end-to-end tests: a work folder removed with every process the test started, the
+# checks, an Xvfb display or a headless weston, the program on a home of its own, the skin tool.
 
 # require_tools TOOL...: exits 77 (skipped) when one is missing.
 require_tools() {
   local tool
-  for tool in "$@"; do
-    command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
-  done
+  for tool in "$@"; do command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }; done
 }
 
 work=$(mktemp -d)
@@ -22,31 +19,23 @@ trap cleanup EXIT
 failures=0
 pass() { echo "ok   $*"; }
 fail() { echo "FAIL $*"; failures=$((failures + 1)); }
-check() { # check DESCRIPTION COMMAND...
-  local what=$1; shift
-  if "$@"; then pass "$what"; else fail "$what"; fi
-}
+check() { local what=$1; shift; if "$@"; then pass "$what"; else fail "$what"; fi; } # check DESCRIPTION COMMAND...
 wait_for() { # wait_for SECONDS COMMAND...: runs COMMAND until it succeeds
   local deadline=$((SECONDS + $1)); shift
   until "$@"; do [ $SECONDS -lt $deadline ] || return 1; sleep 0.05; done
 }
 
-# start_xvfb WIDTH HEIGHT: a display of that size; exports DISPLAY, false when Xvfb didn't come up.
-# Xvfb picks a free display number and writes it to fd 3 once it accepts connections.
+# start_xvfb WIDTH HEIGHT: exports DISPLAY; Xvfb writes its free display number to fd 3 when ready.
 start_xvfb() {
   rm -f "$work/display"
   Xvfb -displayfd 3 -screen 0 "$1x$2x24" -nolisten tcp -br 3>"$work/display" >"$work/xvfb.log" 2>&1 &
   pids+=($!)
   wait_for 10 test -s "$work/display" || { cat "$work/xvfb.log"; return 1; }
-  DISPLAY=:$(head -1 "$work/display")
-  export DISPLAY
+  export DISPLAY=:$(head -1 "$work/display")
 }
 
-# start_weston WIDTH HEIGHT MODULE [SCALE]: a headless weston with the desktop shell and the
-# compositor-control module (see tools/weston-control), in the private runtime folder
-# $work/runtime under the socket name "wayland-e2e"; exports XDG_RUNTIME_DIR and WAYLAND_DISPLAY
-# (the test's own commands and the program use both), false when weston didn't come up. The pid
-# is $weston_pid.
+# start_weston WIDTH HEIGHT MODULE [SCALE]: a headless weston with the compositor-control module
+# (tools/weston-control) in $work/runtime; exports XDG_RUNTIME_DIR and WAYLAND_DISPLAY.
 start_weston() {
   mkdir -p "$work/runtime" && chmod 700 "$work/runtime"
   export XDG_RUNTIME_DIR=$work/runtime WAYLAND_DISPLAY=wayland-e2e
@@ -55,28 +44,21 @@ start_weston() {
   weston --config="$config" --backend=headless-backend.so \
     --use-pixman --socket="$WAYLAND_DISPLAY" --width="$1" --height="$2" --scale="${4:-1}" \
     --idle-time=0 --debug --modules="$3" >"$work/weston.log" 2>&1 &
-  weston_pid=$!; pids+=("$weston_pid")
+  pids+=($!)
   weston_ready() { test -S "$XDG_RUNTIME_DIR/compositor-control" && test -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY"; }
   wait_for 10 weston_ready || { cat "$work/weston.log"; return 1; }
 }
 
-# check_ends_with_zero PID: the process ends within 5 s (a zombie counts: the test is its parent)
-# and its exit status is 0.
+# check_ends_with_zero PID: ends within 5 s (a zombie counts) with exit status 0.
 check_ends_with_zero() {
-  local pid=$1 status
+  local pid=$1 status="no end within 5 s"
   ended() { ! kill -0 "$pid" 2>/dev/null || grep -q '^State:.*Z' "/proc/$pid/status"; }
-  if wait_for 5 ended; then
-    wait "$pid"; status=$?
-    check "a close request ends the program with exit 0 (it did with $status)" test $status -eq 0
-  else
-    fail "a close request ends the program"
-  fi
+  wait_for 5 ended && { wait "$pid"; status=$?; }
+  check "a close request ends the program with exit 0 ($status)" test "$status" = 0
 }
 
-# run_isolated HOME RUNTIME PROGRAM [VAR=VALUE...]: replaces the shell with PROGRAM on HOME and its
-# XDG folders, RUNTIME as XDG_RUNTIME_DIR, the assignments given, no session or system bus, and
-# without CAP_SYS_TIME, so it can never change the machine's clock. Run it in the background or a
-# subshell: its process id is then the program's.
+# run_isolated HOME RUNTIME PROGRAM [VAR=VALUE...]: execs PROGRAM on HOME and its XDG folders with
+# the assignments, no session or system bus, and without CAP_SYS_TIME (it can't set the clock).
 run_isolated() {
   local home=$1 runtime=$2 program=$3; shift 3
   exec env HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" \
@@ -86,9 +68,8 @@ run_isolated() {
       setpriv --inh-caps -sys_time --ambient-caps -sys_time --bounding-set -sys_time "$program"
 }
 
-# matches_render SHOT SKIN_TOOL SKIN DPI: the picture SHOT against the skin tool's render of SKIN
-# at SHOT's size, the current time and DPI dots per inch, with smooth shapes and shadow. The
-# second hand may have moved on a little: a root mean square error below 0.08 passes.
+# matches_render SHOT SKIN_TOOL SKIN DPI: SHOT against the skin tool's render of SKIN at its size,
+# the current time and DPI; the second hand may have moved on: an RMSE below 0.08 passes.
 matches_render() {
   local shot=$1 reference=${1%.png}-reference.png size error
   size=$(identify -format '%wx%h' "$shot")

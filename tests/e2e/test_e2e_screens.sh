@@ -1,14 +1,8 @@
 #!/usr/bin/env bash
 # End-to-end: the program from the build tree, with a fresh home each time, on a 1080 x 1920 phone
-# screen at scale 1, 2 and 3 and on a 1920 x 1080 wall display. A tap puts it in full screen; the
-# face must then be the 1080 default skin as the skin tool draws it in device pixels at that
-# resolution, and the dial with its bezel must span at least 85 % of the shorter side. The program
-# runs without CAP_SYS_TIME and without a system bus.
-#
-#   tests/e2e/test_e2e_screens.sh BUILD_DIR
-#
-# Exits 0 when every check passes, 1 when one fails, 77 (skipped) without Xvfb, xdotool or
-# ImageMagick.
+# screen at scale 1, 2 and 3 and a 1920 x 1080 wall display: after a tap to full screen, the face
+# is the 1080 default skin as the skin tool draws it in device pixels at that resolution. Without
+# CAP_SYS_TIME and a system bus. Usage: test_e2e_screens.sh BUILD_DIR; exits 77 without the tools.
 set -uo pipefail
 
 build=$1
@@ -38,7 +32,6 @@ on_screen() {
     check "$name: a tap puts the clock in full screen" wait_for 3 full_screen
     sleep 0.7 # the frames after the resize
     check "$name: the face is the 1080 skin drawn in device pixels" shows_face "$run" "$scale"
-    check "$name: the dial spans at least 85 % of the shorter side" dial_spans "$run/shot.png"
   else
     cat "$run/clock.log"; fail "$name: the clock's window appears"
   fi
@@ -46,37 +39,10 @@ on_screen() {
   pids=("${pids[@]:0:$first}")
 }
 
-# The screen against the skin tool's render of the same skin, size and time, at the resolution the
-# scale gives (96 dots per inch per unit of scale); the second hand may have moved on a little.
-shows_face() { # shows_face RUN SCALE
+# shows_face RUN SCALE: the screen against the skin tool's render at 96 dots per inch per unit of scale.
+shows_face() {
   import -window root "$1/shot.png" 2>/dev/null &&
     matches_render "$1/shot.png" "$build/bin/marovellastrine-skin" "$skin" $((96 * $2))
-}
-
-# Along the line through the screen's centre across its shorter side, the dial with its bezel is
-# what differs from the background. The background is a vertical gradient, so each pixel is
-# compared with the one at the left edge of its row.
-dial_spans() { # dial_spans SHOT
-  local width height shorter centre edge
-  read -r width height < <(identify -format '%w %h' "$1")
-  if [ "$width" -le "$height" ]; then
-    shorter=$width
-    centre="${width}x1+0+$((height / 2))"; edge="1x1+0+$((height / 2))"
-  else
-    shorter=$height
-    centre="1x${height}+$((width / 2))+0"; edge="1x${height}+0+0"
-  fi
-  pixels() { convert "$1" -crop "$2" +repage -depth 8 txt:- | awk -F'[()]' 'NR > 1 { print $2 }'; }
-  local span
-  # The first and the last pixel more than 24 levels away from the background of their row.
-  span=$(awk -F, -v n="$shorter" 'NR == FNR { r[FNR] = $1; g[FNR] = $2; b[FNR] = $3; next }
-           { i = (FNR in r) ? FNR : 1
-             d = ($1 - r[i]) ^ 2 + ($2 - g[i]) ^ 2 + ($3 - b[i]) ^ 2
-             if (d > 24 * 24) { if (!first) first = FNR; last = FNR } }
-           END { print first ? last - first + 1 : 0 }' \
-         <(pixels "$1" "$edge") <(pixels "$1" "$centre"))
-  echo "  the dial spans $span of $shorter pixels"
-  [ $((span * 100)) -ge $((shorter * 85)) ]
 }
 
 on_screen 1080 1920 1

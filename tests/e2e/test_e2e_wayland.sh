@@ -1,15 +1,10 @@
 #!/usr/bin/env bash
 # End-to-end: the program from the build tree as a native Wayland client of a headless weston
-# (640 x 800 output, the 480 size class), with smooth motion on, on a fresh home, driven through
-# the compositor-control module (taps, keys, close requests, the list of toplevels). Checks the
-# face against the skin tool's render, the partial frames the program commits (read from its
-# WAYLAND_DEBUG=client log), full screen by a tap, and a close request with
-# Preferences open. The program runs without CAP_SYS_TIME and without a system bus.
-#
-#   tests/e2e/test_e2e_wayland.sh BUILD_DIR CONTROL_MODULE CONTROL_CLIENT
-#
-# Exits 0 when every check passes, 1 when one fails, 77 (skipped) without weston, libweston-10
-# (the module is then not built) or ImageMagick.
+# (640 x 800, the 480 size class) with smooth motion on, driven through the compositor-control
+# module. Checks the face against the skin tool's render, the partial frames it commits (from its
+# WAYLAND_DEBUG=client log), full screen by a tap, and a close request with Preferences open.
+# Without CAP_SYS_TIME and a system bus. Usage: test_e2e_wayland.sh BUILD_DIR CONTROL_MODULE
+# CONTROL_CLIENT; exits 77 (skipped) without the tools or the module.
 set -uo pipefail
 
 build=$1
@@ -31,8 +26,7 @@ cat >"$home/.config/tev-platform/current-user.store" <<STORE
 [Software\\TEV\\Marovellastrine]
 Smooth = dword:0x00000001
 STORE
-# Client-side window decorations are off: what is tested is the clock's own surface, whose
-# top-left corner is then the window's position in the list of toplevels.
+# Without client-side decorations the clock's surface starts at the toplevel's position.
 run_isolated "$home" "$XDG_RUNTIME_DIR" "$build/bin/marovellastrine" QT_QPA_PLATFORM=wayland \
   QT_WAYLAND_DISABLE_WINDOWDECORATION=1 WAYLAND_DEBUG=client >"$work/clock.log" 2>"$work/wayland.log" &
 clock=$!; pids+=("$clock")
@@ -40,17 +34,11 @@ clock=$!; pids+=("$clock")
 # toplevel TITLE: "X,Y WxH normal|fullscreen" of the toplevel with that title, false without one.
 toplevel() { "$ctl" list | awk -F'\t' -v t="$1" '$1 == t { print $2 " " $3; found = 1 } END { exit !found }'; }
 window_is() { [ "$(toplevel "$title")" = "$1" ]; }
-# is_back NORMAL: waits for the window to show as NORMAL, saying how it shows if it doesn't.
-is_back() { wait_for 3 window_is "$1" || { echo "  the window shows as: $(toplevel "$title")"; return 1; }; }
-window_shown() { toplevel "$title" >/dev/null; }
-if ! wait_for 10 window_shown; then
-  cat "$work/clock.log"; fail "the clock's window appears"; exit 1
-fi
+wait_for 10 toplevel "$title" >/dev/null || { cat "$work/clock.log"; fail "the clock's window appears"; exit 1; }
 sleep 1 # a tap right after the window is activated doesn't count
 read -r position size mode < <(toplevel "$title")
 normal="$position $size normal"
 window_x=${position%,*} window_y=${position#*,} window_w=${size%x*} window_h=${size#*x}
-echo "  the window: $normal"
 check "the window opens at the 480 class's 480 x 640" test "$size" = 480x640
 
 # shot NAME: the whole output, as $work/NAME.png.
@@ -58,36 +46,26 @@ shot() {
   mkdir -p "$work/shots" && rm -f "$work/shots"/*.png
   (cd "$work/shots" && weston-screenshooter >/dev/null 2>&1) && mv "$work/shots"/*.png "$work/$1.png"
 }
-# matches_face NAME WxH+X+Y: that part of the shot against the skin tool's render of the 480
-# default skin at its size and the current time (the second hand may have moved on a little).
-matches_face() {
+matches_face() { # matches_face NAME WxH+X+Y: that part of the shot against the skin tool
   convert "$work/$1.png" -crop "$2" +repage "$work/$1-face.png" &&
     matches_render "$work/$1-face.png" "$build/bin/marovellastrine-skin" "$skin" 96
 }
-# The face is the window above the soft-key bar. The default skins' backgrounds are dark and the
-# bar is light: the face ends at the lowest dark row of the window's left column.
+# The face ends above the soft-key bar: at the lowest dark row of the window's left column.
 face_height() {
   convert "$work/$1.png" -crop "1x$window_h+$((window_x + 2))+$window_y" +repage -colorspace gray \
     -depth 8 txt:- | awk -F'[(),]' 'NR > 1 && $3 + 0 < 128 { last = $2 + 1 } END { print last + 0 }'
 }
 
-# --- a. the face as drawn in the window -------------------------------------------------------
 shot normal
 face_h=$(face_height normal)
 face_w=$window_w
-echo "  the face: ${face_w}x$face_h at $window_x,$window_y"
 check "the face leaves room for the soft-key bar" test "$face_h" -gt $((window_h * 3 / 4)) -a "$face_h" -lt "$window_h"
 check "the face in the window is the 480 skin's" matches_face normal "${face_w}x$face_h+$window_x+$window_y"
 
-# --- b. partial frames --------------------------------------------------------------------------
-# The face's surface is the one with the most commits that carry damage in the period (with the
-# backing store, the window's own surface; with a presenter of its own, the face's subsurface,
-# even when each of its commits comes with one of the window's surface, as a synchronised
-# subsurface needs). At least one of its commits in the period asks for a frame callback (the
-# presenter asks every two seconds, to stop while the face isn't shown), and each carries damage in
-# buffer coordinates that is a small part of the face and lies in the circle inscribed in the face
-# around its centre, the hands' pivot. A
-# surface's first commit in the period only opens it: its requests may have begun before.
+# Partial frames. The face's surface is the one with the most damaged commits in the period (the
+# window's, or the face's own subsurface). Some commit asks for a frame callback (the presenter
+# asks every two seconds), and each damages a small part of the face inside the dial's circle
+# around the hands' pivot. A surface's first commit in the period only opens it.
 frame_seconds=3
 from=$(wc -l <"$work/wayland.log")
 sleep $frame_seconds
@@ -118,41 +96,29 @@ frame_report=$(sed -n "$((from + 1)),${to}p" "$work/wayland.log" | awk -v w="$fa
     printf "%d %d %d %d %s\n", commits[face], with_frame[face], largest[face], outside[face], face
   }')
 read -r commits framed largest outside surface <<<"$frame_report"
-echo "  wl_surface@$surface: $commits commits in $frame_seconds s, $framed with a frame callback," \
-     "largest damage $largest of $((face_w * face_h)) pixels, $outside rectangles outside the dial"
+echo "  wl_surface@$surface: $commits commits, $framed framed, largest damage $largest, $outside outside"
 check "the face gets 7 to 13 frames a second ($commits in $frame_seconds s)" \
   test "$commits" -ge $((7 * frame_seconds)) -a "$commits" -le $((13 * frame_seconds))
 check "the compositor is asked for frame callbacks ($framed in $frame_seconds s)" test "$framed" -ge 1
 check "each frame damages less than a sixth of the face" test $((largest * 6)) -lt $((face_w * face_h))
 check "each frame damages only the dial's circle" test "$outside" -eq 0
 
-# --- c. full screen by a tap, and back ---------------------------------------------------------
 full="0,0 ${screen_w}x$screen_h fullscreen"
-tap() { "$ctl" click "$1" "$2"; }
 # The first tap is a touch, the others pointer clicks.
 "$ctl" touch $((window_x + 100)) $((window_y + 100))
 check "a tap switches to full screen ($full)" wait_for 3 window_is "$full"
 sleep 0.7 # the frames after the resize
 shot full-screen
 check "the face fills the output" matches_face full-screen "${screen_w}x$screen_h+0+0"
-tap 100 100
-check "a second tap switches back ($normal)" is_back "$normal"
+"$ctl" click 100 100
+check "a second tap switches back ($normal)" wait_for 3 window_is "$normal"
 
-# The "Menu" soft key is the right half of the bar along the window's bottom. The window is found
-# anew, so a window that came back at another size gets its own checks.
-open_menu() {
-  local position size
-  sleep 0.5
-  read -r position size _ < <(toplevel "$title")
-  tap $((${position%,*} + ${size%x*} * 3 / 4)) $((${position#*,} + ${size#*x} - 10))
-  sleep 0.5
-}
-key_down=108 key_enter=28
-
-# --- d. the close request, with Preferences open -----------------------------------------------
-# Preferences is the menu's third item that can be chosen ("Synchronize" is greyed).
-open_menu
-"$ctl" key $key_down && "$ctl" key $key_down && "$ctl" key $key_down && "$ctl" key $key_enter
+# The close request with Preferences open. "Menu" is the right half of the bar along the window's
+# bottom; Preferences is its third item that can be chosen ("Synchronize" is greyed).
+sleep 0.5
+"$ctl" click $((window_x + window_w * 3 / 4)) $((window_y + window_h - 10))
+sleep 0.5
+for key in 108 108 108 28; do "$ctl" key $key; done # down, down, down, enter
 preferences_open() { toplevel Preferences >/dev/null; }
 check "Preferences opens from the menu" wait_for 3 preferences_open
 "$ctl" close "$title"
