@@ -20,8 +20,8 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
   ctest --test-dir build-asan --output-on-failure -j "$(nproc)" || status=1
 
 echo "== ThreadSanitizer build (the GPS driver and its thread)"
-# Only the gps tests are built: Qt is not instrumented, so the drawing threads of the skin
-# generator (run during a full build) show races that are not there.
+# Only the gps tests are built: Qt is not instrumented, so its threads show races that are not
+# there (the skin generator, a build step, runs with TSan's reports off for that reason).
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMV_WERROR=ON -DMV_TSAN=ON \
   -DMV_BENCH=OFF >/dev/null
 cmake --build build-tsan -j "$(nproc)" --target mv_tests_gps
