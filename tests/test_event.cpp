@@ -6,6 +6,7 @@
 #include <chrono>
 #include <gtest/gtest.h>
 #include <thread>
+#include <vector>
 
 namespace mv {
 namespace {
@@ -19,8 +20,9 @@ TEST(Event, ASignalReleasesOneWaitAndIsKeptUntilThen) {
     event.Signal(); // signals before a wait count once
     EXPECT_TRUE(event.Wait(0ms));
     EXPECT_FALSE(event.Wait(20ms));
+}
 
-    // WaitForAny takes the first signalled in list order.
+TEST(Event, WaitForAnyTakesTheFirstSignalledInListOrder) {
     Event location, state, stop;
     Event* const events[] = {&location, &state, &stop};
     stop.Signal();
@@ -36,15 +38,17 @@ TEST(Event, ASignalReleasesOneWaitAndIsKeptUntilThen) {
 }
 
 TEST(Event, WakesAWaiterOnAnotherThreadWithoutLosingSignals) {
-    // The consumer, waiting without time-out, counts each release and acknowledges it, so every
-    // signal must be seen exactly once.
+    // Producers signal one of two events; the consumer, waiting without time-out, counts each
+    // release and acknowledges it, so every signal must be seen exactly once.
     constexpr int kRounds = 2000;
-    Event work[2], done;
+    Event work[2];
+    Event done;
     Event* const list[] = {&work[0], &work[1]};
     std::atomic<int> received = 0;
     std::thread consumer([&] {
         for (int i = 0; i < kRounds; ++i) {
-            received += WaitForAny(list).has_value();
+            if (WaitForAny(list).has_value())
+                ++received;
             done.Signal();
         }
     });
