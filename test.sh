@@ -25,7 +25,10 @@ echo "== ThreadSanitizer build (the GPS driver and its thread)"
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMV_WERROR=ON -DMV_TSAN=ON \
   -DMV_BENCH=OFF >/dev/null
 cmake --build build-tsan -j "$(nproc)" --target mv_tests_gps
-TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+# The window's own synchronisation test runs Qt's threads, whose locks TSan can't see; the
+# driver, reader and session threads are what this build is for.
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/tests/tsan.supp \
+  GTEST_FILTER=-WindowSyncTest.* \
   ctest --test-dir build-tsan --output-on-failure -j "$(nproc)" -L gps || status=1
 
 echo "== Debian package (made from build/ in a temporary folder and checked, never installed)"
