@@ -178,7 +178,7 @@ bool MainWindow::HandleMessage(MessageId message, uintptr_t) {
 
 void MainWindow::DrawClockFrame() {
     const GpsTimeNow now = gps_.TimeNow();
-    if (now.usable)
+    if (now.usable && sync_.Running()) // no device clock reading on ticks without a sync
         FeedSync(now.utc);
     state_.gpsTimeValid = now.usable;
     if (state_.face.DrawPartialFrame(now.local, now.usable)) {
