@@ -1,9 +1,9 @@
 #include "fake_gpsd.h"
 
+#include <QDateTime>
+#include <QTimeZone>
 #include <arpa/inet.h>
 #include <cerrno>
-#include <cstdio>
-#include <ctime>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -18,44 +18,33 @@ constexpr auto kPollInterval = 20ms; // how soon the thread sees a stop request
 constexpr char kVersion[] =
     R"({"class":"VERSION","release":"3.22","rev":"3.22","proto_major":3,"proto_minor":14})"
     "\n";
-constexpr char kWatchAnswer[] =
-    R"({"class":"DEVICES","devices":[{"class":"DEVICE","path":"/dev/fake0",)"
-    R"("driver":"NMEA0183","activated":"2026-01-01T00:00:00.000Z","flags":1,"native":0,)"
-    R"("bps":4800,"parity":"N","stopbits":1,"cycle":1.00}]})"
-    "\n"
-    R"({"class":"WATCH","enable":true,"json":true,"nmea":false,"raw":0,"scaled":false,)"
-    R"("timing":false,"split24":false,"pps":false})"
-    "\n";
+// The device list and the WATCH answer with what a client reads of them.
+constexpr char kWatchAnswer[] = R"({"class":"DEVICES","devices":[{"class":"DEVICE",)"
+                                R"("path":"/dev/fake0","activated":"2026-01-01T00:00:00.000Z"}]})"
+                                "\n"
+                                R"({"class":"WATCH","enable":true,"json":true})"
+                                "\n";
 
 } // namespace
 
 int64_t UnixNanosecondsNow() {
-    timespec now{};
-    clock_gettime(CLOCK_REALTIME, &now);
-    return int64_t(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+    return std::chrono::system_clock::now().time_since_epoch() / std::chrono::nanoseconds(1);
 }
 
 std::string TpvReport(int64_t unixNanoseconds, int mode, bool withTime) {
     std::string report = R"({"class":"TPV","device":"/dev/fake0","mode":)" + std::to_string(mode);
-    if (withTime) {
-        const time_t seconds = time_t(unixNanoseconds / 1'000'000'000);
-        tm utc{};
-        gmtime_r(&seconds, &utc);
-        char text[64];
-        std::snprintf(text, sizeof text, R"(,"time":"%04d-%02d-%02dT%02d:%02d:%02d.%03dZ")",
-                      utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min,
-                      utc.tm_sec, int(unixNanoseconds % 1'000'000'000 / 1'000'000));
-        report += text;
-    }
+    if (withTime)
+        report += R"(,"time":")" +
+                  QDateTime::fromMSecsSinceEpoch(unixNanoseconds / 1'000'000, QTimeZone::utc())
+                      .toString(Qt::ISODateWithMs)
+                      .toStdString() +
+                  '"';
     if (mode >= 2)
         report += R"(,"ept":0.005,"lat":48.117,"lon":11.517)";
     if (mode == 3)
         report += R"(,"alt":545.4)";
     return report + "}\n";
 }
-
-FakeGpsd::FakeGpsd(Script script, std::chrono::milliseconds interval)
-    : script_(std::move(script)), interval_(interval) {}
 
 FakeGpsd::~FakeGpsd() {
     stop_.store(true);
@@ -83,25 +72,22 @@ void FakeGpsd::Serve() {
     while (!stop_.load()) {
         pollfd fds[2] = {{listener_.Get(), POLLIN, 0}, {client_.Get(), POLLIN, 0}};
         poll(fds, 2, int(kPollInterval.count()));
-        if (fds[0].revents & POLLIN)
-            Accept();
+        if (fds[0].revents & POLLIN) {
+            // A client that connects again replaces the old connection.
+            client_.Reset(accept4(listener_.Get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
+            watching_ = false;
+            received_.clear();
+            if (client_.IsValid() && !SendAll(kVersion))
+                client_.Reset();
+        }
         if ((fds[1].revents & (POLLIN | POLLHUP | POLLERR)) && !ReadClient())
             client_.Reset();
-        if (client_.IsValid() && watching_ && !scriptEnded_ &&
-            std::chrono::steady_clock::now() >= nextStep_)
-            SendStep();
+        if (!client_.IsValid() || !watching_ || std::chrono::steady_clock::now() < nextStep_)
+            continue;
+        nextStep_ += interval_;
+        if (!SendAll(script_(stepsSent_++)))
+            client_.Reset();
     }
-}
-
-void FakeGpsd::Accept() {
-    UniqueFd accepted(accept4(listener_.Get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
-    if (!accepted.IsValid())
-        return;
-    client_ = std::move(accepted); // a client that connects again replaces the old connection
-    watching_ = false;
-    received_.clear();
-    if (!SendAll(kVersion))
-        client_.Reset();
 }
 
 bool FakeGpsd::ReadClient() {
@@ -117,18 +103,6 @@ bool FakeGpsd::ReadClient() {
         return SendAll(kWatchAnswer);
     }
     return true;
-}
-
-void FakeGpsd::SendStep() {
-    const std::optional<std::string> text = script_(stepsSent_.load());
-    if (!text) {
-        scriptEnded_ = true;
-        return;
-    }
-    nextStep_ += interval_;
-    if (!SendAll(*text))
-        client_.Reset();
-    ++stepsSent_;
 }
 
 bool FakeGpsd::SendAll(std::string_view text) {

@@ -1,9 +1,7 @@
 #pragma once
-// A stand-in for gpsd on loopback, for the reports a real gpsd can't be made to send. It listens
-// on a port the kernel chooses and serves one client at a time from its own thread: the VERSION
-// banner, after the client's ?WATCH the device list and the WATCH answer, then one scripted step
-// every `interval`. A client that connects again (after dropping a connection) carries the script
-// on where it was. Stopped, with its thread joined, when destroyed.
+// A stand-in for gpsd on loopback, for reports a real gpsd can't be made to send. From its own
+// thread it serves one client at a time: the banner, after ?WATCH the device list, then one
+// scripted step every `interval`; a client that connects again carries the script on.
 
 #include "platform/unique_fd.h"
 
@@ -11,7 +9,6 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -26,29 +23,22 @@ std::string TpvReport(int64_t unixNanoseconds, int mode = 3, bool withTime = tru
 
 class FakeGpsd {
 public:
-    // The text of step `step` (0, 1, ...): one or more whole lines, or empty to send nothing that
-    // step; none ends the script, and the client hears nothing more (a silent receiver).
-    using Script = std::function<std::optional<std::string>(int step)>;
+    // The text of step `step` (0, 1, ...): one or more whole lines.
+    using Script = std::function<std::string(int step)>;
 
-    FakeGpsd(Script script, std::chrono::milliseconds interval);
+    FakeGpsd(Script script, std::chrono::milliseconds interval)
+        : script_(std::move(script)), interval_(interval) {}
     ~FakeGpsd();
-    FakeGpsd(const FakeGpsd&) = delete;
-    FakeGpsd& operator=(const FakeGpsd&) = delete;
 
-    // Listens and starts serving; false when the port could not be opened.
+    // Listens on a port of the kernel's choice; false when none could be opened.
     bool Start();
     uint16_t Port() const { return port_; }
-    // Steps of the script sent so far.
     int StepsSent() const { return stepsSent_.load(); }
 
 private:
     void Serve();
-    void Accept();
-    // Reads what the client sent; false when it has gone.
-    bool ReadClient();
-    void SendStep();
-    // Sends all of `text` unless the client goes or the server stops; false then.
-    bool SendAll(std::string_view text);
+    bool ReadClient();                   // false when the client has gone
+    bool SendAll(std::string_view text); // false when the client went or the server stops
 
     Script script_;
     std::chrono::milliseconds interval_;
@@ -60,7 +50,6 @@ private:
     uint16_t port_ = 0;
     std::atomic<int> stepsSent_ = 0;
     std::atomic<bool> stop_ = false;
-    bool scriptEnded_ = false;
     std::thread thread_;
 };
 

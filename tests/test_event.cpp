@@ -6,7 +6,6 @@
 #include <chrono>
 #include <gtest/gtest.h>
 #include <thread>
-#include <vector>
 
 namespace mv {
 namespace {
@@ -20,9 +19,8 @@ TEST(Event, ASignalReleasesOneWaitAndIsKeptUntilThen) {
     event.Signal(); // signals before a wait count once
     EXPECT_TRUE(event.Wait(0ms));
     EXPECT_FALSE(event.Wait(20ms));
-}
 
-TEST(Event, WaitForAnyTakesTheFirstSignalledInListOrder) {
+    // WaitForAny takes the first signalled in list order.
     Event location, state, stop;
     Event* const events[] = {&location, &state, &stop};
     stop.Signal();
@@ -38,17 +36,15 @@ TEST(Event, WaitForAnyTakesTheFirstSignalledInListOrder) {
 }
 
 TEST(Event, WakesAWaiterOnAnotherThreadWithoutLosingSignals) {
-    // Producers signal one of two events; the consumer, waiting without time-out, counts each
-    // release and acknowledges it, so every signal must be seen exactly once.
+    // The consumer, waiting without time-out, counts each release and acknowledges it, so every
+    // signal must be seen exactly once.
     constexpr int kRounds = 2000;
-    Event work[2];
-    Event done;
+    Event work[2], done;
     Event* const list[] = {&work[0], &work[1]};
     std::atomic<int> received = 0;
     std::thread consumer([&] {
         for (int i = 0; i < kRounds; ++i) {
-            if (WaitForAny(list).has_value())
-                ++received;
+            received += WaitForAny(list).has_value();
             done.Signal();
         }
     });

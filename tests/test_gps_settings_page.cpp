@@ -8,12 +8,10 @@
 
 #include <QApplication>
 #include <QDialog>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
-#include <functional>
 #include <gtest/gtest.h>
 
 namespace mv {
@@ -22,24 +20,11 @@ namespace {
 std::vector<QDialog*> OpenPages() {
     std::vector<QDialog*> pages;
     for (QWidget* widget : QApplication::topLevelWidgets()) {
-        auto* dialog = qobject_cast<QDialog*>(widget);
-        if (dialog != nullptr && dialog->isVisible() &&
-            dialog->windowTitle() == QLatin1String("GPS Settings"))
+        if (auto* dialog = qobject_cast<QDialog*>(widget);
+            dialog && dialog->isVisible() && dialog->windowTitle() == QLatin1String("GPS Settings"))
             pages.push_back(dialog);
     }
     return pages;
-}
-
-bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 8000) {
-    QElapsedTimer waited;
-    waited.start();
-    while (!condition()) {
-        if (waited.elapsed() > timeoutMs)
-            return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 50);
-        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-    return true;
 }
 
 QString Text(QDialog* page, const char* name) {
@@ -59,20 +44,18 @@ TEST(GpsSettingsPage, ShowsGpsdLiveAndRejectsABadPort) {
     QPointer<QDialog> page = OpenPages().front();
     EXPECT_FALSE(page->isModal());
 
-    const bool live = WaitUntil([&] {
-        return Text(page, "connection").startsWith("reached") &&
-               Text(page, "devices").contains("tcp://127.0.0.1:") &&
-               Text(page, "fix").startsWith("3-D") && Text(page, "fixTime").endsWith(" UTC");
-    });
-    EXPECT_TRUE(live) << Text(page, "connection").toStdString() << " | "
-                      << Text(page, "devices").toStdString() << " | "
-                      << Text(page, "fix").toStdString() << " | "
-                      << Text(page, "fixTime").toStdString();
+    EXPECT_TRUE(test::WaitUntil(
+        [&] {
+            return Text(page, "connection").startsWith("reached") &&
+                   Text(page, "devices").contains("tcp://127.0.0.1:") &&
+                   Text(page, "fix").startsWith("3-D") && Text(page, "fixTime").endsWith(" UTC");
+        },
+        8000))
+        << Text(page, "connection").toStdString() << Text(page, "fix").toStdString();
 
     auto* port = page->findChild<QLineEdit*>(QStringLiteral("port"));
     auto* save = page->findChild<QPushButton*>(QStringLiteral("save"));
-    ASSERT_NE(port, nullptr);
-    ASSERT_NE(save, nullptr);
+    ASSERT_TRUE(port && save);
     EXPECT_EQ(port->text(), QString::number(env.GpsdPort()));
     for (const char* bad : {"0", "65536", "29x", ""}) {
         port->setText(QString::fromLatin1(bad));
@@ -87,13 +70,19 @@ TEST(GpsSettingsPage, ShowsGpsdLiveAndRejectsABadPort) {
     save->click();
     EXPECT_EQ(ReadGpsServerAddress().port, unused);
     EXPECT_FALSE(page->findChild<QLabel*>(QStringLiteral("problem"))->isVisible());
-    EXPECT_TRUE(WaitUntil([&] { return Text(page, "connection").startsWith("not reached"); }))
-        << Text(page, "connection").toStdString();
+    EXPECT_TRUE(test::WaitUntil([&] { return Text(page, "connection").startsWith("not reached"); }))
+        << Text(page, "connection").toStdString() << Text(page, "fix").toStdString();
     EXPECT_EQ(Text(page, "fix"), "none");
 
     // Escape ends the page for good.
     page->reject();
-    EXPECT_TRUE(WaitUntil([&] { return page.isNull(); }, 2000)) << "the ended page stays";
+    EXPECT_TRUE(test::WaitUntil(
+        [&] {
+            QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            return page.isNull();
+        },
+        2000))
+        << "the ended page stays";
 }
 
 } // namespace

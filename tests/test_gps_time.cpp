@@ -1,6 +1,5 @@
 // Which time the face shows: GPS time in local time exactly while every usability condition
-// holds (a fix, with its time, not older than the maximum age), otherwise the device's local time;
-// and the plain fix the driver makes of a position record.
+// holds (a fix, with its time, not older than the maximum age), otherwise the device's local time.
 #include "gps/gps_session.h"
 #include "platform/device_clock.h"
 #include "platform/gps_driver.h"
@@ -8,6 +7,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <gtest/gtest.h>
+#include <utility>
 
 namespace mv {
 namespace {
@@ -45,59 +45,39 @@ TEST_F(GpsTimeTest, UsableGpsTimeIsShownInLocalTimeUntilItsMaximumAge) {
     const GpsTimeNow now = EvaluateGpsTime(true, records, 7 + kMaximumPositionAgeMs);
     ASSERT_TRUE(now.usable);
     EXPECT_EQ(now.utc, UtcTimeFromCalendar(kFixUtc));
-    EXPECT_EQ(now.local.hour, 11);
-    EXPECT_EQ(now.local.minute, 30);
-    EXPECT_EQ(now.local.second, 15);
-    EXPECT_EQ(now.local.milliseconds, 250);
+    EXPECT_EQ(now.local, (CalendarTime{2026, 7, 3, 1, 11, 30, 15, 250}));
 }
 
 TEST_F(GpsTimeTest, AnyFailedConditionFallsBackToTheDeviceTime) {
-    struct Case {
-        const char* what;
-        void (*breakIt)(bool& connected, GpsReceiverState&, GPS_POSITION&, uint32_t& age);
-    };
-    const Case cases[] = {
-        {"disconnected", [](bool& c, GpsReceiverState&, GPS_POSITION&, uint32_t&) { c = false; }},
-        {"gpsd not reached",
-         [](bool&, GpsReceiverState& r, GPS_POSITION&, uint32_t&) { r.serviceOn = false; }},
-        {"no active device",
-         [](bool&, GpsReceiverState& r, GPS_POSITION&, uint32_t&) { r.deviceOn = false; }},
-        {"no fix quality", [](bool&, GpsReceiverState&, GPS_POSITION& p,
-                              uint32_t&) { p.FixQuality = kGpsFixQualityUnknown; }},
-        {"no fix type", [](bool&, GpsReceiverState&, GPS_POSITION& p,
-                           uint32_t&) { p.FixType = kGpsFixTypeUnknown; }},
-        // A fix without its time, or with one that names no moment, is not shown as midnight.
-        {"no time field", [](bool&, GpsReceiverState&, GPS_POSITION& p,
-                             uint32_t&) { p.dwValidFields = kGpsValidLatitude; }},
-        {"month 13",
-         [](bool&, GpsReceiverState&, GPS_POSITION& p, uint32_t&) { p.stUTCTime.month = 13; }},
-        // A receiver that fell silent: its last position has grown too old.
-        {"too old", [](bool&, GpsReceiverState&, GPS_POSITION&,
-                       uint32_t& a) { a = kMaximumPositionAgeMs + 1; }},
-    };
-    for (const Case& c : cases) {
+    struct Inputs {
         bool connected = true;
         GpsReceiverState receiver{true, true};
         GPS_POSITION position = PositionWithFix();
         uint32_t age = 0;
-        c.breakIt(connected, receiver, position, age);
+    };
+    const std::pair<const char*, void (*)(Inputs&)> cases[] = {
+        {"disconnected", [](Inputs& in) { in.connected = false; }},
+        {"gpsd not reached", [](Inputs& in) { in.receiver.serviceOn = false; }},
+        {"no active device", [](Inputs& in) { in.receiver.deviceOn = false; }},
+        {"no fix quality", [](Inputs& in) { in.position.FixQuality = kGpsFixQualityUnknown; }},
+        {"no fix type", [](Inputs& in) { in.position.FixType = kGpsFixTypeUnknown; }},
+        // A fix without its time, or with one that names no moment, is not shown as midnight.
+        {"no time field", [](Inputs& in) { in.position.dwValidFields = kGpsValidLatitude; }},
+        {"month 13", [](Inputs& in) { in.position.stUTCTime.month = 13; }},
+        // A receiver that fell silent: its last position has grown too old.
+        {"too old", [](Inputs& in) { in.age = kMaximumPositionAgeMs + 1; }},
+    };
+    for (const auto& [what, breakIt] : cases) {
+        Inputs in;
+        breakIt(in);
+        const auto& [connected, receiver, position, age] = in;
         const GpsTimeNow now =
             EvaluateGpsTime(connected, {receiver, FixFromPosition(position), 0xFFFF'FFF0u},
                             0xFFFF'FFF0u + age); // the tick wraps in between
-        EXPECT_FALSE(now.usable) << c.what;
-        EXPECT_EQ(now.local.hour, 12) << c.what;
-        EXPECT_EQ(now.local.minute, 0) << c.what;
+        EXPECT_FALSE(now.usable) << what;
+        EXPECT_EQ(now.local.hour, 12) << what;
+        EXPECT_EQ(now.local.minute, 0) << what;
     }
-}
-
-TEST(FixFromPosition, TellsTheKindOfFixAndItsTime) {
-    GPS_POSITION position = PositionWithFix();
-    EXPECT_EQ(FixFromPosition(position),
-              (GpsFix{GpsFixKind::ThreeD, false, UtcTimeFromCalendar(kFixUtc)}));
-    position.FixType = kGpsFixType2D;
-    position.FixQuality = kGpsFixQualityDifferential;
-    position.dwValidFields = kGpsValidLatitude | kGpsValidLongitude;
-    EXPECT_EQ(FixFromPosition(position), (GpsFix{GpsFixKind::TwoD, true, std::nullopt}));
 }
 
 } // namespace

@@ -7,16 +7,15 @@
 #include "gps/sync_procedure.h"
 #include "gps_test_env.h"
 #include "platform/device_clock.h"
-#include "platform/message_box.h"
 #include "platform/screen.h"
 #include "platform/window_commands.h"
 #include "resources/resource_ids.h"
 #include "test_env.h"
 
 #include <QLabel>
-#include <QWidget>
 #include <gtest/gtest.h>
 #include <memory>
+#include <tuple>
 #include <variant>
 #include <vector>
 
@@ -25,20 +24,18 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr ClockTicks kTenth = 100ms;
 constexpr UtcTime kBuild{std::chrono::seconds(1'750'000'000)}; // 2025
 constexpr UtcTime kNow = kBuild + std::chrono::days(365);
 
 // One report per GPS time, each sampled by a frame whose device clock starts `ahead` of kNow and
 // moves on 100 ms per report; the step of the last frame.
-SyncStep Sample(SyncProcedure& sync, std::initializer_list<ClockTicks> gpsFromNow,
-                ClockTicks ahead) {
+SyncStep Sample(SyncProcedure& sync, const std::vector<ClockTicks>& gpsFromNow, ClockTicks ahead) {
     SyncStep step;
     UtcTime device = kNow + ahead;
     for (const ClockTicks gps : gpsFromNow) {
         sync.NoteReport();
         step = sync.Feed(kNow + gps, device);
-        device += kTenth;
+        device += 100ms;
     }
     return step;
 }
@@ -48,17 +45,14 @@ std::optional<ClockTicks> ShiftOf(const SyncStep& step) {
     return shift != nullptr ? std::optional(shift->shift) : std::nullopt;
 }
 
-std::optional<SyncFailure> FailureOf(const SyncStep& step) {
-    const auto* failed = std::get_if<SyncFailed>(&step);
-    return failed != nullptr ? std::optional(failed->failure) : std::nullopt;
-}
-
 TEST(SyncProcedure, TheFifthSampleDecides) {
     constexpr ClockTicks kWeek = std::chrono::weeks(1);
     constexpr ClockTicks kZero{};
+    const auto five = [](ClockTicks gps) { return std::vector<ClockTicks>(5, gps); };
+    using enum SyncFailure;
     const struct {
         const char* what;
-        std::initializer_list<ClockTicks> gps;
+        std::vector<ClockTicks> gps;
         ClockTicks ahead;
         std::optional<ClockTicks> shift;
         std::optional<SyncFailure> failure;
@@ -66,21 +60,9 @@ TEST(SyncProcedure, TheFifthSampleDecides) {
         // 5.9 s ahead, then 6.0, ... 6.3: the largest agreeing offset wins; one report 1024
         // weeks ahead is not evidence.
         {"agreeing", {kZero, kZero, 1024 * kWeek, kZero, kZero}, 5900ms, -5900ms, {}},
-        {"no three agree",
-         {kZero, 400 * kWeek, -300 * kWeek, ClockTicks(5s), 1024 * kWeek},
-         kZero,
-         {},
-         SyncFailure::NoGpsTime},
-        {"a rollover behind",
-         {-1024 * kWeek, -1024 * kWeek, -1024 * kWeek, -1024 * kWeek, -1024 * kWeek},
-         kZero,
-         {},
-         SyncFailure::BeforeBuild},
-        {"70 years ahead",
-         {3640 * kWeek, 3640 * kWeek, 3640 * kWeek, 3640 * kWeek, 3640 * kWeek},
-         kZero,
-         {},
-         SyncFailure::TooFarAhead},
+        {"no three agree", {{}, 400 * kWeek, -300 * kWeek, 5s, 1024 * kWeek}, {}, {}, NoGpsTime},
+        {"a rollover behind", five(-1024 * kWeek), kZero, {}, BeforeBuild},
+        {"70 years ahead", five(3640 * kWeek), kZero, {}, TooFarAhead},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -88,7 +70,8 @@ TEST(SyncProcedure, TheFifthSampleDecides) {
         ASSERT_TRUE(sync.Start());
         const SyncStep last = Sample(sync, c.gps, c.ahead);
         EXPECT_EQ(ShiftOf(last), c.shift);
-        EXPECT_EQ(FailureOf(last), c.failure);
+        const auto* failed = std::get_if<SyncFailed>(&last);
+        EXPECT_EQ(failed ? std::optional(failed->failure) : std::nullopt, c.failure);
         EXPECT_FALSE(sync.Running());
         EXPECT_EQ(sync.ClockChangePending(), c.shift.has_value());
     }
@@ -134,30 +117,19 @@ TEST(SyncProcedure, TheTimeOutAndALossOfGpsTimeEndIt) {
     SyncProcedure sync(kBuild);
     EXPECT_EQ(sync.Timeout(), std::nullopt);
     EXPECT_EQ(sync.GpsTimeLost(true), std::nullopt);
-    const struct {
-        const char* what;
-        std::optional<SyncFailure> (*end)(SyncProcedure&);
-        std::optional<SyncFailure> failure;
-    } cases[] = {
+    using End = std::optional<SyncFailure> (*)(SyncProcedure&);
+    const std::tuple<const char*, End, std::optional<SyncFailure>> cases[] = {
         {"time-out", [](SyncProcedure& s) { return s.Timeout(); }, SyncFailure::NoGpsTime},
-        {"lost, connected", [](SyncProcedure& s) { return s.GpsTimeLost(true); },
-         SyncFailure::NoGpsTime},
-        {"lost by a disconnect", [](SyncProcedure& s) { return s.GpsTimeLost(false); },
-         std::nullopt},
+        {"lost", [](SyncProcedure& s) { return s.GpsTimeLost(true); }, SyncFailure::NoGpsTime},
+        {"lost by a disconnect", [](SyncProcedure& s) { return s.GpsTimeLost(false); }, {}},
     };
-    for (const auto& c : cases) {
+    for (const auto& [what, end, failure] : cases) {
         ASSERT_TRUE(sync.Start());
         Sample(sync, {{}, {}}, {});
-        EXPECT_EQ(c.end(sync), c.failure) << c.what;
-        EXPECT_FALSE(sync.Running()) << c.what;
-        EXPECT_FALSE(sync.ClockChangePending()) << c.what;
+        EXPECT_EQ(end(sync), failure) << what;
+        EXPECT_FALSE(sync.Running()) << what;
+        EXPECT_FALSE(sync.ClockChangePending()) << what;
     }
-}
-
-TEST(SyncProcedure, TheReportedShiftIsInWholeSecondsTowardZero) {
-    EXPECT_EQ(WholeSeconds(-5900ms), -5);
-    EXPECT_EQ(WholeSeconds(5900ms), 5);
-    EXPECT_EQ(WholeSeconds(std::chrono::seconds(-3'000'000'000)), -3'000'000'000);
 }
 
 // The main window's Connect, Synchronize and Disconnect against gpsd and the feeder.
@@ -165,11 +137,7 @@ class WindowSyncTest : public ::testing::Test {
 protected:
     void SetUp() override {
         OverrideScreenDpi(96, 96);
-        UseSimulatedClock(kAhead);
-        SetMessageBoxResponder([this](const MessageBoxRequest& request) {
-            boxes.push_back(request);
-            return DialogResult::Ok;
-        });
+        UseSimulatedClock(57 * kUnitsPerSecond / 10); // 5.7 s ahead
         ASSERT_TRUE(env_.Start()) << env_.Diagnostics();
         ASSERT_TRUE(test::UseGpsdAt(env_.GpsdPort()));
         ASSERT_TRUE(
@@ -180,34 +148,31 @@ protected:
     }
     void TearDown() override {
         window_.reset();
-        SetMessageBoxResponder({});
         UseSystemClock();
     }
-
-    static constexpr int64_t kAhead = 57 * kUnitsPerSecond / 10; // 5.7 s
 
     test::IsolatedHome home_;
     test::GpsTestEnv env_;
     std::unique_ptr<AppState> state_ = std::make_unique<AppState>();
     UnsavedSettingsReport unsavedReport_;
     std::unique_ptr<MainWindow> window_;
-    std::vector<MessageBoxRequest> boxes;
+    test::RecordedMessageBoxes messages_;
+    const std::vector<MessageBoxRequest>& boxes = messages_.boxes;
 };
 
 TEST_F(WindowSyncTest, SynchronizeMovesAClockAheadBackAndALostFixFailsIt) {
     PostCommand(window_.get(), IDM_CONNECT);
-    ASSERT_TRUE(test::RunUntil([&] { return state_->gpsTimeValid; }, 5s)) << env_.Diagnostics();
+    ASSERT_TRUE(test::WaitUntil([&] { return state_->gpsTimeValid; }, 5000)) << env_.Diagnostics();
     EXPECT_TRUE(window_->ConnectBar()->isHidden());
     EXPECT_FALSE(window_->DisconnectBar()->isHidden());
 
     PostCommand(window_.get(), IDM_SYNCHRONIZE);
-    ASSERT_TRUE(test::RunUntil([&] { return !window_->SyncLabel()->isHidden(); }, 1s));
-    ASSERT_TRUE(test::RunUntil([&] { return !boxes.empty(); }, 8s)) << env_.Diagnostics();
+    ASSERT_TRUE(test::WaitUntil([&] { return !window_->SyncLabel()->isHidden(); }, 1000));
+    ASSERT_TRUE(test::WaitUntil([&] { return !boxes.empty(); }, 8000)) << env_.Diagnostics();
     EXPECT_TRUE(window_->SyncLabel()->isHidden());
     ASSERT_EQ(boxes.size(), 1u);
     // Every offset is -5.7 s minus its delivery delay; the largest wins, -5.7x s is "-5".
-    EXPECT_EQ(boxes[0].text, "Time synchronization was successful.\n\nSystem clock has been "
-                             "shifted by -5 seconds.");
+    EXPECT_TRUE(boxes[0].text.endsWith("shifted by -5 seconds.")) << boxes[0].text.toStdString();
     EXPECT_EQ(boxes[0].icon, MessageIcon::Information);
     // What is left is the delivery delay of the best sample.
     EXPECT_LE(SimulatedClockOffset(), 0);
@@ -216,14 +181,13 @@ TEST_F(WindowSyncTest, SynchronizeMovesAClockAheadBackAndALostFixFailsIt) {
     const int64_t synchronized = SimulatedClockOffset();
     PostCommand(window_.get(), IDM_SYNCHRONIZE);
     ASSERT_TRUE(env_.Feed("fix none"));
-    ASSERT_TRUE(test::RunUntil([&] { return boxes.size() == 2; }, 3s));
-    EXPECT_EQ(boxes[1].text, "Time synchronization failed.\n\nFix your GPS connectivity and try "
-                             "again.");
+    ASSERT_TRUE(test::WaitUntil([&] { return boxes.size() == 2; }, 3000));
+    EXPECT_TRUE(boxes[1].text.contains("Fix your GPS connectivity"));
     EXPECT_TRUE(window_->SyncLabel()->isHidden());
     EXPECT_EQ(SimulatedClockOffset(), synchronized);
 
     PostCommand(window_.get(), IDM_DISCONNECT);
-    ASSERT_TRUE(test::RunUntil([&] { return window_->DisconnectBar()->isHidden(); }, 1s));
+    ASSERT_TRUE(test::WaitUntil([&] { return window_->DisconnectBar()->isHidden(); }, 1000));
     EXPECT_FALSE(window_->ConnectBar()->isHidden());
 }
 

@@ -10,8 +10,6 @@ namespace {
 constexpr ClockTicks kMs = std::chrono::milliseconds(1);
 constexpr ClockTicks kYear = std::chrono::days(365);
 constexpr ClockTicks kRollover = std::chrono::weeks(1024);
-constexpr ClockTicks kInt64Max = ClockTicks::max();
-constexpr ClockTicks kInt64Min = ClockTicks::min();
 
 TEST(AgreedOffset, KeepsSamplesNearTheMedianAndTakesTheLargest) {
     struct Case {
@@ -31,7 +29,7 @@ TEST(AgreedOffset, KeepsSamplesNearTheMedianAndTakesTheLargest) {
         {"too few samples", {{}, ClockTicks(1)}, std::nullopt},
         {"none", {}, std::nullopt},
         {"extremes don't overflow",
-         {kInt64Min, kInt64Max, {}, ClockTicks(1), ClockTicks(2)},
+         {ClockTicks::min(), ClockTicks::max(), {}, ClockTicks(1), ClockTicks(2)},
          ClockTicks(2)},
     };
     for (const Case& c : cases)
@@ -54,8 +52,8 @@ TEST(JudgeShift, RefusesTimesBeforeTheBuildAndLongAfterIt) {
         {kLatestTargetAfterBuild - kYear + ClockTicks(1), ShiftVerdict::TooFarAhead},
         {kRollover, ShiftVerdict::TooFarAhead},  // a rollover ahead
         {70 * kYear, ShiftVerdict::TooFarAhead}, // a ZDA in 2095
-        {kInt64Max, ShiftVerdict::TooFarAhead},
-        {kInt64Min, ShiftVerdict::BeforeBuild},
+        {ClockTicks::max(), ShiftVerdict::TooFarAhead},
+        {ClockTicks::min(), ShiftVerdict::BeforeBuild},
     };
     for (const Case& c : cases)
         EXPECT_EQ(JudgeShift(now, c.shift, build), c.verdict) << c.shift.count();

@@ -1,14 +1,9 @@
 #!/usr/bin/env bash
-# End-to-end with GPS: the program from the build tree under Xvfb, reading a real gpsd on loopback
-# that the project's NMEA feeder supplies with a 3-D fix whose time runs several seconds ahead of
-# the machine's clock. Connects, looks for the GPS indicator on the face, asks to synchronise and
-# expects the refusal, since the program runs without CAP_SYS_TIME and without a system bus; the
-# machine's clock is checked to be untouched.
-#
+# End-to-end with GPS: the program under Xvfb reads a real gpsd on loopback fed by the NMEA feeder
+# with a 3-D fix running seconds ahead. Connect shows the GPS indicator; Synchronize is refused
+# (no CAP_SYS_TIME, no system bus) and the machine's clock stays untouched.
 #   tests/e2e/test_e2e_gps.sh BUILD_DIR X11_PROBE
-#
-# Exits 0 when every check passes, 1 when one fails, 77 (skipped) without Xvfb, xdotool,
-# ImageMagick, xwininfo or gpsd.
+# Exits 0 when every check passes, 1 when one fails, 77 (skipped) when a tool is missing.
 set -uo pipefail
 
 build=$1
@@ -21,24 +16,17 @@ PATH=$PATH:/usr/sbin:/sbin # where gpsd usually lives
 source "$(dirname "$0")/e2e_common.sh"
 require_tools Xvfb xdotool xwininfo import compare convert setpriv gpsd
 
-diagnostics() {
-  for log in clock feeder gpsd; do echo "--- $log output"; cat "$work/$log.log" 2>/dev/null; done
-}
+diagnostics() { for log in clock feeder gpsd; do echo "--- $log output"; cat "$work/$log.log" 2>/dev/null; done; }
 give_up() { fail "$1"; diagnostics; exit 1; }
 
-# Nothing the test starts reaches a real bus; gpsd and the program find none.
-export DBUS_SYSTEM_BUS_ADDRESS=unix:path=$work/no-system-bus
-export DBUS_SESSION_BUS_ADDRESS=unix:path=$work/no-session-bus
+# Nothing the test starts reaches a real bus.
+export DBUS_SYSTEM_BUS_ADDRESS=unix:path=$work/no-bus DBUS_SESSION_BUS_ADDRESS=unix:path=$work/no-bus
 
-# --- gpsd fed by the simulated receiver, on loopback ---------------------------------------------
-# The feeder picks a free port and says which. A second feeder, ended at once, finds a free port
-# for gpsd the same way.
+# The feeder picks a free port and says which; a second one, ended at once, finds one for gpsd.
 start_feeder() { # start_feeder LOG ARGS...: sets feeder_pid and feeder_port
-  local log=$1; shift
-  "$build/bin/marovellastrine-nmea-feeder" --port 0 "$@" >"$log" 2>&1 &
+  "$build/bin/marovellastrine-nmea-feeder" --port 0 "${@:2}" >"$1" 2>&1 &
   feeder_pid=$!; pids+=("$feeder_pid")
-  wait_for 5 grep -q '^listening ' "$log" || return 1
-  feeder_port=$(awk '/^listening / { print $2; exit }' "$log")
+  wait_for 5 grep -q '^listening ' "$1" && feeder_port=$(awk '/^listening / { print $2; exit }' "$1")
 }
 start_feeder "$work/feeder.log" --fix 3d --offset-ms $gps_ahead_ms ||
   give_up "the feeder says where it listens"
@@ -47,15 +35,13 @@ start_feeder "$work/free-port.log" --stopped || give_up "a free port for gpsd"
 kill "$feeder_pid"; wait "$feeder_pid" 2>/dev/null
 gpsd_port=$feeder_port
 
-# -N: foreground; -n: read the receiver without waiting for a client; the pid file and the control
-# socket stay in the test's folder, so the machine's own gpsd is never touched.
+# Foreground, reading without a client; the pid file and control socket stay in our folder.
 gpsd -N -n -S "$gpsd_port" -P "$work/gpsd.pid" -F "$work/gpsd.sock" \
   "tcp://127.0.0.1:$receiver_port" >"$work/gpsd.log" 2>&1 &
 gpsd_pid=$!; pids+=("$gpsd_pid")
 gpsd_listens() { kill -0 "$gpsd_pid" 2>/dev/null && (exec 3<>"/dev/tcp/127.0.0.1/$gpsd_port") 2>/dev/null; }
 wait_for 5 gpsd_listens || give_up "gpsd accepts connections on port $gpsd_port"
 
-# --- the display and the program's environment ---------------------------------------------------
 start_xvfb 1024 768 || give_up "Xvfb started"
 
 home=$work/home
@@ -63,23 +49,18 @@ mkdir -p "$home/.config/tev-platform" "$work/runtime" && chmod 700 "$work/runtim
 # The GPS settings as the GPS settings page stores them: this gpsd, on loopback.
 printf '[Software\\TEV\\Platform\\GPS]\nHost = sz:"127.0.0.1"\nPort = dword:0x%08X\n' "$gpsd_port" \
   >"$home/.config/tev-platform/current-user.store"
-
-env HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" \
-    XDG_CACHE_HOME="$home/.cache" XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=xcb \
-    ASAN_OPTIONS=detect_leaks=0 \
-    setpriv --inh-caps -sys_time --ambient-caps -sys_time --bounding-set -sys_time \
-    "$build/bin/marovellastrine" >"$work/clock.log" 2>&1 &
+run_isolated "$home" "$work/runtime" "$build/bin/marovellastrine" QT_QPA_PLATFORM=xcb \
+  >"$work/clock.log" 2>&1 &
 clock=$!; pids+=("$clock")
 
-# Top-level windows only (no window manager reparents them): the program's windows, not their parts.
+# Top-level windows only (no window manager reparents them).
 visible_windows() { xdotool search --maxdepth 1 --onlyvisible --name "^$title\$" 2>/dev/null | sort -u; }
 window_shown() { [ -n "$(visible_windows)" ]; }
 wait_for 10 window_shown || give_up "the clock's window appears"
 window=$(visible_windows | head -1)
 sleep 1 # past the start-up timer and the first frames
 
-capability_mask=$(awk '/^CapEff:/ { print $2 }' "/proc/$clock/status")
-check "the program runs without CAP_SYS_TIME" test $(( 0x$capability_mask >> 25 & 1 )) -eq 0
+check "the program runs without CAP_SYS_TIME" test $((0x$(awk '/^CapEff:/ { print $2 }' "/proc/$clock/status") >> 25 & 1)) -eq 0
 
 # The face is the child window as wide as the window at its top left; the soft-key bar lies below.
 read -r width height < <(xdotool getwindowgeometry "$window" | awk -F'[ x]+' '/Geometry/ { print $3, $4 }')
@@ -91,17 +72,13 @@ if [ "$face_height" -le 0 ] || [ "$face_height" -ge "$height" ]; then
 fi
 bar_y=$(((face_height + height) / 2))
 
-# --- the GPS indicator ---------------------------------------------------------------------------
-# The skin tool draws the default skin at the face's size with and without the indicator; where the
-# two differ is the indicator's rectangle. In a screenshot, the indicator is judged by which of the
-# two drawings that rectangle is closer to: a hand over it adds the same difference to both counts.
+# The skin tool draws the face with and without the indicator; where they differ is its rectangle.
+# A screenshot's rectangle is judged by which drawing it is closer to (a hand over it counts alike).
 skin=$build/share/marovellastrine/skins/default_720.scs # the class of the 1024 x 768 screen
 for variant in plain gps; do
-  indicator_option=()
-  [ $variant = gps ] && indicator_option=(--gps)
   QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 "$build/bin/marovellastrine-skin" render \
     "$skin" --size "${width}x$face_height" --time 12:00:00 --smooth-shapes --shadow --dpi 96 \
-    "${indicator_option[@]}" --out "$work/face-$variant.png" >/dev/null 2>&1 ||
+    $([ $variant = gps ] && echo --gps) --out "$work/face-$variant.png" >/dev/null 2>&1 ||
     give_up "the skin tool draws the face ($variant)"
 done
 fuzz=8%
@@ -123,19 +100,17 @@ indicator_score() { # indicator_score NAME
   echo $(($(different_pixels "$shot" "$work/indicator-plain.png") -
           $(different_pixels "$shot" "$work/indicator-gps.png")))
 }
-shows_indicator() { local score; score=$(indicator_score "$1"); echo "  $1: score $score"; [ "$score" -gt $((indicator_pixels / 3)) ]; }
-shows_no_indicator() { local score; score=$(indicator_score "$1"); echo "  $1: score $score"; [ "$score" -lt $((-indicator_pixels / 3)) ]; }
-
-check "no GPS indicator before connecting" shows_no_indicator before-connect
+shows() { # shows NAME SIGN: the indicator is seen (SIGN 1) or not (SIGN -1) in a screenshot
+  local score; score=$(indicator_score "$1"); echo "  $1: score $score"
+  [ $(($2 * score)) -gt $((indicator_pixels / 3)) ]
+}
+check "no GPS indicator before connecting" shows before-connect -1
 # "Connect" is the left half of the soft-key bar.
 xdotool mousemove --window "$window" $((width / 4)) $bar_y click 1
-indicator_shown() { shows_indicator after-connect >/dev/null; }
+indicator_shown() { shows after-connect 1 >/dev/null; }
 check "the GPS indicator appears after Connect" wait_for 10 indicator_shown
-shows_indicator after-connect
 
-# --- Synchronize, refused ------------------------------------------------------------------------
-# The machine's clock against the time since boot, in milliseconds: it moves only when someone
-# steps the clock (or by a few milliseconds when it is slewed).
+# The machine's clock against the time since boot, in ms: it moves only when the clock is stepped.
 clock_offset_ms() {
   local uptime now
   read -r uptime _ </proc/uptime
@@ -144,8 +119,7 @@ clock_offset_ms() {
 }
 offset_before=$(clock_offset_ms)
 
-# "Menu" is the right half of the bar; with a usable GPS time its second item, "Synchronize", is
-# enabled, and the first Down lands on the first item.
+# "Menu" is the right half of the bar; its second item is "Synchronize".
 xdotool mousemove --window "$window" $((width * 3 / 4)) $bar_y click 1
 sleep 0.5
 xdotool key Down Down Return
@@ -176,7 +150,6 @@ offset_after=$(clock_offset_ms)
 check "the machine's clock is untouched (moved $((offset_after - offset_before)) ms)" \
   test $(((offset_after - offset_before) ** 2)) -lt $((500 * 500))
 
-# --- the close request ---------------------------------------------------------------------------
 "$probe" close "$window"
 check_ends_with_zero "$clock"
 
