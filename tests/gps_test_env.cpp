@@ -6,46 +6,116 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <csignal>
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace mv::test {
 namespace {
 
-void StartChild(QProcess& process, const QStringList& command) {
-    process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
-    process.start(command.front(), command.mid(1));
-}
-
-void StopChild(QProcess& process) {
-    if (process.state() == QProcess::NotRunning)
-        return;
-    process.terminate();
-    if (!process.waitForFinished(3000)) {
-        process.kill();
-        process.waitForFinished();
-    }
+void Close(int& fd) {
+    if (fd >= 0)
+        close(fd);
+    fd = -1;
 }
 
 } // namespace
 
-GpsTestEnv::~GpsTestEnv() {
-    StopChild(gpsd_);
-    StopChild(feeder_);
+bool ChildProcess::Start(const std::vector<std::string>& argv, const std::string& logPath) {
+    Stop();
+    int input[2];
+    int output[2];
+    if (pipe2(input, O_CLOEXEC) != 0 || pipe2(output, O_CLOEXEC) != 0)
+        return false;
+    const int log = open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    // Everything the child needs is prepared before fork(): after it, only async-signal-safe calls.
+    std::vector<char*> arguments;
+    for (const std::string& argument : argv)
+        arguments.push_back(const_cast<char*>(argument.c_str()));
+    arguments.push_back(nullptr);
+    const pid_t parent = getpid();
+    pid_ = fork();
+    if (pid_ == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGTERM); // the test died first: so do its servers
+        if (getppid() != parent)
+            _exit(127);
+        dup2(input[0], STDIN_FILENO);
+        dup2(output[1], STDOUT_FILENO);
+        dup2(log, STDERR_FILENO);
+        execvp(arguments[0], arguments.data());
+        _exit(127);
+    }
+    close(input[0]);
+    close(output[1]);
+    if (log >= 0)
+        close(log);
+    stdinWrite_ = input[1];
+    stdoutRead_ = output[0];
+    pending_.clear();
+    return pid_ > 0;
 }
 
-bool GpsTestEnv::Start(const std::string& fix, int64_t offsetMilliseconds) {
-    feeder_.setStandardErrorFile(dir_.filePath("feeder.log"), QIODevice::Append);
-    StartChild(feeder_,
-               {MV_BIN_DIR "/marovellastrine-nmea-feeder", "--port", "0", "--fix",
-                QString::fromStdString(fix), "--offset-ms", QString::number(offsetMilliseconds)});
-    const QDeadlineTimer deadline(5000);
-    while (!feeder_.canReadLine() && feeder_.waitForReadyRead(int(deadline.remainingTime()))) {
+void ChildProcess::Stop() {
+    Close(stdinWrite_);
+    Close(stdoutRead_);
+    if (pid_ <= 0)
+        return;
+    kill(pid_, SIGTERM);
+    const QDeadlineTimer deadline(3000);
+    while (waitpid(pid_, nullptr, WNOHANG) == 0) {
+        if (deadline.hasExpired()) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+            break;
+        }
+        usleep(10'000);
     }
-    const QByteArray line = feeder_.readLine().trimmed();
-    feederPort_ = line.startsWith("listening ") ? uint16_t(line.mid(10).toUInt()) : 0;
+    pid_ = -1;
+}
+
+bool ChildProcess::Running() {
+    if (pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == pid_)
+        pid_ = -1;
+    return pid_ > 0;
+}
+
+std::string ChildProcess::ReadLine(int timeoutMs) {
+    const QDeadlineTimer deadline(timeoutMs);
+    size_t end;
+    while ((end = pending_.find('\n')) == std::string::npos) {
+        pollfd ready{stdoutRead_, POLLIN, 0};
+        char chunk[256];
+        ssize_t count = 0;
+        if (poll(&ready, 1, int(deadline.remainingTime())) <= 0 ||
+            (count = read(stdoutRead_, chunk, sizeof chunk)) <= 0)
+            return {};
+        pending_.append(chunk, size_t(count));
+    }
+    std::string line = pending_.substr(0, end);
+    pending_.erase(0, end + 1);
+    return line;
+}
+
+bool ChildProcess::WriteLine(std::string_view line) {
+    const std::string text = std::string(line) + "\n";
+    return write(stdinWrite_, text.data(), text.size()) == ssize_t(text.size());
+}
+
+GpsTestEnv::~GpsTestEnv() = default;
+
+bool GpsTestEnv::Start(const std::string& fix, int64_t offsetMilliseconds) {
+    std::signal(SIGPIPE, SIG_IGN); // a feeder that died fails Feed() instead of killing the test
+    feeder_.Start({MV_BIN_DIR "/marovellastrine-nmea-feeder", "--port", "0", "--fix", fix,
+                   "--offset-ms", std::to_string(offsetMilliseconds)},
+                  dir_.filePath("feeder.log").toStdString());
+    const std::string line = feeder_.ReadLine(5000);
+    feederPort_ = line.starts_with("listening ") ? uint16_t(std::stoi(line.substr(10))) : 0;
     if (feederPort_ == 0) {
         problem_ = "the feeder did not say where it listens";
         return false;
@@ -57,30 +127,28 @@ bool GpsTestEnv::Start(const std::string& fix, int64_t offsetMilliseconds) {
 bool GpsTestEnv::StartGpsd() {
     // -N: stay in the foreground; -n: read the feeder without waiting for a client; the control
     // socket and the pid file stay in our folder, the system's gpsd is never touched.
-    gpsd_.setProcessChannelMode(QProcess::MergedChannels);
-    gpsd_.setStandardOutputFile(dir_.filePath("gpsd.log"), QIODevice::Append);
-    StartChild(gpsd_, {"gpsd", "-N", "-n", "-S", QString::number(gpsdPort_), "-P",
-                       dir_.filePath("gpsd.pid"), "-F", dir_.filePath("gpsd.sock"),
-                       "tcp://127.0.0.1:" + QString::number(feederPort_)});
+    const std::string folder = dir_.path().toStdString();
+    gpsd_.Start({"gpsd", "-N", "-n", "-S", std::to_string(gpsdPort_), "-P", folder + "/gpsd.pid",
+                 "-F", folder + "/gpsd.sock", "tcp://127.0.0.1:" + std::to_string(feederPort_)},
+                folder + "/gpsd.log");
     const QDeadlineTimer deadline(5000);
-    while (!deadline.hasExpired() && gpsd_.state() != QProcess::NotRunning) {
+    while (!deadline.hasExpired() && gpsd_.Running()) {
         QTcpSocket probe;
         probe.connectToHost(QStringLiteral("127.0.0.1"), gpsdPort_);
         if (probe.waitForConnected(1000))
             return true;
-        gpsd_.waitForFinished(20);
+        usleep(20'000);
     }
     problem_ = "gpsd does not accept connections";
     return false;
 }
 
 void GpsTestEnv::StopGpsd() {
-    StopChild(gpsd_);
+    gpsd_.Stop();
 }
 
 bool GpsTestEnv::Feed(std::string_view command) {
-    const QByteArray line = QByteArray(command.data(), qsizetype(command.size())) + '\n';
-    return feeder_.write(line) == line.size() && feeder_.waitForBytesWritten(1000);
+    return feeder_.WriteLine(command);
 }
 
 std::string GpsTestEnv::Diagnostics() const {

@@ -3,14 +3,39 @@
 // processes in a private temporary folder; they are stopped when the environment is destroyed
 // and receive SIGTERM should the test process die first.
 
-#include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <sys/types.h>
+#include <vector>
 
 namespace mv::test {
+
+// One child process with its stdin and stdout on pipes and its stderr in a log file; stopped
+// (SIGTERM, then SIGKILL) and reaped when destroyed. Started with fork(): Qt's launcher shares
+// the parent's memory until exec, which ThreadSanitizer cannot follow while driver threads run.
+class ChildProcess {
+public:
+    ChildProcess() = default;
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+    ~ChildProcess() { Stop(); }
+
+    bool Start(const std::vector<std::string>& argv, const std::string& logPath);
+    void Stop();
+    bool Running();
+    // One line of its stdout, or "" when none comes within `timeoutMs`.
+    std::string ReadLine(int timeoutMs);
+    bool WriteLine(std::string_view line);
+
+private:
+    pid_t pid_ = -1;
+    int stdinWrite_ = -1;
+    int stdoutRead_ = -1;
+    std::string pending_;
+};
 
 class GpsTestEnv {
 public:
@@ -30,8 +55,8 @@ public:
 
 private:
     QTemporaryDir dir_;
-    QProcess feeder_;
-    QProcess gpsd_;
+    ChildProcess feeder_;
+    ChildProcess gpsd_;
     uint16_t feederPort_ = 0;
     uint16_t gpsdPort_ = 0;
     std::string problem_;

@@ -7,6 +7,7 @@
 #include "tools/sync/sync_options.h"
 #include "tools/sync/sync_text.h"
 
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
