@@ -3,13 +3,14 @@
 #include "clock/face_renderer.h"
 #include "clock/hand_angles.h"
 #include "platform/device_clock.h"
+#include "platform/utc_time.h"
 
 namespace mv {
 
 void FaceRenderer::ComputeDisplayTime(const CalendarTime& shown) {
     CalendarTime displayTime = shown;
-    int64_t count = 0;
-    if (hands_.smoothMotion != 0 && CalendarToCount(displayTime, count)) {
+    std::optional<CalendarMoment> moment;
+    if (hands_.smoothMotion != 0 && (moment = MomentFromCalendar(displayTime))) {
         const uint32_t now = ReadTickCount();
         if (displayTime.second != lastSecond_) {
             secondStartTick_ = now;
@@ -19,13 +20,16 @@ void FaceRenderer::ComputeDisplayTime(const CalendarTime& shown) {
         // The glide is measured from the milliseconds the time had when this second was first
         // shown. A clock that carries its own milliseconds (the system clock does) would
         // otherwise count them twice and run the second hand up to twice as fast.
-        count -=
-            (int64_t(displayTime.milliseconds) - secondStartMilliseconds_) * kUnitsPerMillisecond;
+        *moment -=
+            std::chrono::milliseconds(int(displayTime.milliseconds) - secondStartMilliseconds_);
         const uint32_t elapsed = now - secondStartTick_;
-        // 32-bit on purpose: the offset wraps after 429 496 ms without a new second.
-        const uint32_t elapsedUnits = elapsed * uint32_t(kUnitsPerMillisecond);
-        count = int64_t(uint64_t(count) + elapsedUnits);
-        CountToCalendar(count, displayTime); // a count past the scale keeps the unadjusted time
+        // 32-bit on purpose: the glide, in clock ticks, wraps after 429 496 ms without a new
+        // second.
+        constexpr auto kTicksPerMillisecond =
+            uint32_t(ClockTicks(std::chrono::milliseconds(1)).count());
+        *moment += ClockTicks(elapsed * kTicksPerMillisecond);
+        // A moment past the scale keeps the unadjusted time.
+        displayTime = CalendarFromMoment(*moment).value_or(displayTime);
     }
 
     const HandAngles angles = ComputeHandAngles(displayTime, hands_.smoothMotion != 0,

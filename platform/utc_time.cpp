@@ -38,6 +38,22 @@ std::optional<CalendarTime> LocalCalendarOf(UtcTime utc) {
     return shown;
 }
 
+std::optional<CalendarMoment> MomentFromCalendar(const CalendarTime& time) {
+    int64_t count = 0;
+    if (!CalendarToCount(time, count))
+        return std::nullopt;
+    return CalendarMoment(ClockTicks(count - kTicksFrom1601To1970));
+}
+
+std::optional<CalendarTime> CalendarFromMoment(CalendarMoment moment) {
+    int64_t count = 0;
+    CalendarTime time;
+    if (__builtin_add_overflow(moment.time_since_epoch().count(), kTicksFrom1601To1970, &count) ||
+        !CountToCalendar(count, time))
+        return std::nullopt;
+    return time;
+}
+
 CalendarTime DeviceLocalTimeOrZero() {
     CalendarTime time;
     if (!ReadLocalTime(time))

@@ -21,6 +21,12 @@ std::optional<UtcTime> ReadUtcTime();
 std::optional<UtcTime> UtcTimeFromCalendar(const CalendarTime& utc);
 // A moment in local time under the system time zone now in force; none when it can't be shown.
 std::optional<CalendarTime> LocalCalendarOf(UtcTime utc);
+// A calendar record read as a moment on its own scale (local or UTC alike) and back, for
+// arithmetic on the time a face shows. None for a record that names no moment or a moment before
+// the device clock's scale begins (1601).
+using CalendarMoment = std::chrono::local_time<ClockTicks>;
+std::optional<CalendarMoment> MomentFromCalendar(const CalendarTime& time);
+std::optional<CalendarTime> CalendarFromMoment(CalendarMoment moment);
 // The device's local time now; all zeros when it can't be read.
 CalendarTime DeviceLocalTimeOrZero();
 
