@@ -27,8 +27,9 @@ namespace mv {
 namespace {
 
 using sync_tool::FormatMilliseconds;
-using sync_tool::FormatUnits;
+using sync_tool::FormatTicks;
 using sync_tool::ParseSyncOptions;
+using namespace std::chrono_literals;
 
 std::optional<sync_tool::SyncOptions> Parse(std::initializer_list<std::string_view> arguments) {
     return ParseSyncOptions(std::span(arguments.begin(), arguments.size())).options;
@@ -48,8 +49,8 @@ TEST(SyncToolOptions, ParsesTheCommandLineAndRejectsMisuse) {
     EXPECT_EQ(full->waitSeconds, 0);
     EXPECT_EQ(full->host, "gps.local");
     EXPECT_EQ(full->port, 65535);
-    EXPECT_EQ(full->simulatedOffset, -57'000'000);
-    EXPECT_EQ(Parse({"--simulate-offset", "+0.25"})->simulatedOffset, 2'500'000);
+    EXPECT_EQ(full->simulatedOffset, -5700ms);
+    EXPECT_EQ(Parse({"--simulate-offset", "+0.25"})->simulatedOffset, 250ms);
     EXPECT_TRUE(Parse({"--help"})->help);
     EXPECT_TRUE(Parse({"--version"})->version);
 
@@ -63,11 +64,12 @@ TEST(SyncToolOptions, ParsesTheCommandLineAndRejectsMisuse) {
             words.emplace_back(word.begin(), word.end());
         EXPECT_FALSE(ParseSyncOptions(words).options) << misuse;
     }
-    EXPECT_EQ(FormatUnits(-57'000'001), "-5.7000001");
-    EXPECT_EQ(FormatUnits(0), "+0.0000000");
-    EXPECT_EQ(FormatUnits(std::numeric_limits<int64_t>::min()), "-922337203685.4775808");
-    EXPECT_EQ(FormatMilliseconds(-1'234'500), "-0.123"); // rounds to the nearest millisecond
-    EXPECT_EQ(FormatMilliseconds(19'995'000), "+2.000");
+    EXPECT_EQ(FormatTicks(-5700ms - ClockTicks(1)), "-5.7000001");
+    EXPECT_EQ(FormatTicks(ClockTicks(0)), "+0.0000000");
+    EXPECT_EQ(FormatTicks(ClockTicks::min()), "-922337203685.4775808");
+    EXPECT_EQ(FormatMilliseconds(ClockTicks(-1'234'500)),
+              "-0.123"); // rounds to the nearest millisecond
+    EXPECT_EQ(FormatMilliseconds(ClockTicks(19'995'000)), "+2.000");
 }
 
 // Runs the tool against 127.0.0.1:port, under `prefix` when given, with no system bus.

@@ -1,7 +1,5 @@
 #include "tools/sync/sync_options.h"
 
-#include "platform/device_clock.h"
-
 #include <charconv>
 #include <cmath>
 
@@ -20,8 +18,8 @@ bool ParseInteger(std::string_view text, Integer& value) {
     return error == std::errc() && last == end;
 }
 
-// Decimal seconds such as "5.7", "-3" or "+0.25" to 100-ns units.
-bool ParseSeconds(std::string_view text, int64_t& units) {
+// Decimal seconds such as "5.7", "-3" or "+0.25" to clock ticks.
+bool ParseSeconds(std::string_view text, ClockTicks& span) {
     if (!text.empty() && text.front() == '+')
         text.remove_prefix(1);
     double seconds = 0;
@@ -30,7 +28,7 @@ bool ParseSeconds(std::string_view text, int64_t& units) {
     if (error != std::errc() || last != end || !std::isfinite(seconds) ||
         std::fabs(seconds) > kLargestSimulatedSeconds)
         return false;
-    units = std::llround(seconds * double(kUnitsPerSecond));
+    span = std::chrono::round<ClockTicks>(std::chrono::duration<double>(seconds));
     return true;
 }
 
@@ -78,10 +76,10 @@ ParsedOptions ParseSyncOptions(std::span<const std::string_view> arguments) {
                 return Problem("--port takes a port number from 1 to 65535");
             options.port = port;
         } else {
-            int64_t units = 0;
-            if (!ParseSeconds(value, units))
+            ClockTicks span{};
+            if (!ParseSeconds(value, span))
                 return Problem("--simulate-offset takes seconds, such as 5.7 or -2");
-            options.simulatedOffset = units;
+            options.simulatedOffset = span;
         }
     }
     return {options, {}};

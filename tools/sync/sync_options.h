@@ -3,6 +3,8 @@
 //   marovellastrine-sync [--help] [--version] [--query] [--wait SECONDS] [--host H] [--port P]
 //                        [--simulate-offset SECONDS]
 
+#include "platform/utc_time.h"
+
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -36,7 +38,7 @@ struct SyncOptions {
     int32_t waitSeconds = 30; // how long attempts may start again for want of GPS time
     std::string host;         // empty: the stored host
     std::optional<uint16_t> port;
-    std::optional<int64_t> simulatedOffset; // 100-ns units the simulated clock runs ahead
+    std::optional<ClockTicks> simulatedOffset; // how far the simulated clock runs ahead
 };
 
 struct ParsedOptions {

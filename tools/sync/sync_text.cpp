@@ -1,7 +1,5 @@
 #include "tools/sync/sync_text.h"
 
-#include "platform/device_clock.h"
-
 #include <cstdio>
 
 namespace mv::sync_tool {
@@ -24,12 +22,12 @@ std::string FormatFixed(int64_t units, uint64_t unitsPerStep, int decimals) {
 
 } // namespace
 
-std::string FormatUnits(int64_t units) {
-    return FormatFixed(units, 1, 7);
+std::string FormatTicks(ClockTicks span) {
+    return FormatFixed(span.count(), 1, 7);
 }
 
-std::string FormatMilliseconds(int64_t units) {
-    return FormatFixed(units, kUnitsPerMillisecond, 3);
+std::string FormatMilliseconds(ClockTicks span) {
+    return FormatFixed(span.count(), uint64_t(ClockTicks(std::chrono::milliseconds(1)).count()), 3);
 }
 
 } // namespace mv::sync_tool

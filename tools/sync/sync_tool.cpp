@@ -94,7 +94,7 @@ private:
         const SyncStep step = sync_.Feed(gpsUtc, *deviceUtc);
         if (sync_.Samples().size() > taken) {
             PrintLine("sample " + std::to_string(sync_.Samples().size()) + ": offset " +
-                      FormatUnits(sync_.Samples().back().count()) + " s");
+                      FormatTicks(sync_.Samples().back()) + " s");
         }
         if (const auto* failed = std::get_if<SyncFailed>(&step))
             Failed(failed->failure);
@@ -105,7 +105,7 @@ private:
     void Shift(ClockTicks shift) {
         timeout_.stop();
         if (query_) {
-            PrintLine("offset " + FormatUnits(shift.count()) + " s");
+            PrintLine("offset " + FormatTicks(shift) + " s");
             Finish(kExitDone);
             return;
         }
@@ -130,8 +130,7 @@ private:
         if (query_ && failure != SyncFailure::NoGpsTime) {
             // A query changes no clock, so it reports what it measured and why that would not
             // be set.
-            PrintLine("offset " + FormatUnits(sync_.AgreedShift().value_or(ClockTicks()).count()) +
-                      " s");
+            PrintLine("offset " + FormatTicks(sync_.AgreedShift().value_or(ClockTicks())) + " s");
             PrintLine(RefusalReason(failure));
             Finish(kExitSyncFailed);
             return;
@@ -179,12 +178,12 @@ int RunSync(const SyncOptions& options) {
     OverrideGpsServerAddress({options.host, options.port});
     // A query measures on a simulated clock and sets none, so it can reach no real clock.
     if (options.simulatedOffset || options.query)
-        UseSimulatedClock(options.simulatedOffset.value_or(0));
+        UseSimulatedClock(options.simulatedOffset.value_or(ClockTicks()).count());
     else
         UseSystemClock();
     const int exitCode = Synchronize(options);
     if (options.simulatedOffset)
-        PrintLine("residual " + FormatMilliseconds(SimulatedClockOffset()) + " s");
+        PrintLine("residual " + FormatMilliseconds(ClockTicks(SimulatedClockOffset())) + " s");
     return exitCode;
 }
 
