@@ -11,8 +11,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
-#include <fcntl.h>
+#include <functional>
 #include <limits>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -23,18 +24,6 @@ namespace {
 
 bool SameParameters(const SkinParameters& a, const SkinParameters& b) {
     return std::memcmp(&a, &b, sizeof(SkinParameters)) == 0;
-}
-
-TEST_F(SkinLoadTest, BadHeaderLengthOrShortFileIsRejected) {
-    for (int length : {0, 43, 44, 249, 255}) {
-        SkinFileLayout layout = SampleSkin();
-        layout.headerLength = length;
-        EXPECT_FALSE(Load(layout)) << length;
-    }
-    // Cut inside the preamble, the header and the offset table.
-    const QByteArray file = BuildSkinFile(SampleSkin());
-    for (int keep : {0, 43, 100, 247, 248, 255})
-        EXPECT_FALSE(Load(file.left(keep))) << keep;
 }
 
 // Every parameter byte the header stores comes from the file; every byte it doesn't is zero.
@@ -49,22 +38,6 @@ TEST_F(SkinLoadTest, ShorterHeadersStoreALeadingPartOfTheParameters) {
         EXPECT_TRUE(SameParameters(skin, expected));
         EXPECT_FALSE(skin.faceImage.bitmap.isNull());
     }
-}
-
-TEST_F(SkinLoadTest, MagicMustMatchExactlyWithItsTerminator) {
-    const QByteArray good = BuildSkinFile(SampleSkin());
-    // The terminator at byte 28, the letter case, the carriage return at byte 27.
-    for (const auto& [at, value] : {std::pair{28, 'X'}, {0, 't'}, {6, 'm'}, {27, '\n'}}) {
-        QByteArray file = good;
-        file[at] = value;
-        EXPECT_FALSE(Load(file)) << at;
-    }
-
-    // Bytes 29 to 33 and 35 to 43 are not interpreted.
-    QByteArray padded = good;
-    for (int i : {29, 30, 31, 32, 33, 35, 40, 43})
-        padded[i] = char(0xFF);
-    EXPECT_TRUE(Load(padded)) << LastSkinError();
 }
 
 TEST_F(SkinLoadTest, ImageBlockOffsetsAndLengths) {
@@ -385,84 +358,63 @@ bool PathExists(const QString& path) {
     return lstat(QFile::encodeName(path).constData(), &info) == 0;
 }
 
-TEST_F(SkinLoadTest, LinkAtTheTemporaryPathIsNeverFollowed) {
-    const QString target = home.Path() + "/precious.txt";
+// A link at the temporary path is never followed, and a fifo, a folder or someone else's file
+// there is left alone: the load fails. A stale file of ours is replaced, but not by a load that is
+// rejected before it makes the temporary file.
+TEST_F(SkinLoadTest, OnlyAStaleTemporaryFileOfOursIsReplaced) {
+    const QByteArray path = QFile::encodeName(TempPath());
+    const QString target = home.Path() + "/precious.txt", dangling = home.Path() + "/not-yet-there";
     ASSERT_TRUE(WriteAll(target, "keep me"));
-    const QString dangling = home.Path() + "/not-yet-there";
-    for (const QString& pointee : {target, dangling}) {
-        SCOPED_TRACE(pointee.toStdString());
-        ASSERT_EQ(symlink(QFile::encodeName(pointee).constData(),
-                          QFile::encodeName(TempPath()).constData()),
-                  0);
+    const auto linkTo = [&](const QString& to) {
+        return symlink(QFile::encodeName(to).constData(), path.constData()) == 0;
+    };
+    const std::pair<const char*, std::function<bool()>> rows[] = {
+        {"link to a file", [&] { return linkTo(target); }},
+        {"dangling link", [&] { return linkTo(dangling); }},
+        {"fifo", [&] { return mkfifo(path.constData(), 0600) == 0; }},
+        {"folder", [&] { return mkdir(path.constData(), 0700) == 0; }},
+        {"someone else's file (needs root)",
+         [&] {
+             return geteuid() == 0 && WriteAll(TempPath(), "theirs") &&
+                    chown(path.constData(), 65534, 65534) == 0;
+         }},
+    };
+    for (const auto& [name, make] : rows) {
+        SCOPED_TRACE(name);
+        if (!make())
+            continue;
+        struct stat before {
+        }, after{};
+        ASSERT_EQ(lstat(path.constData(), &before), 0);
         EXPECT_FALSE(Load(SampleSkin()));
-        EXPECT_EQ(QFileInfo(TempPath()).symLinkTarget(), pointee);
-        ASSERT_EQ(unlink(QFile::encodeName(TempPath()).constData()), 0);
+        ASSERT_EQ(lstat(path.constData(), &after), 0);
+        EXPECT_TRUE(after.st_ino == before.st_ino && after.st_mode == before.st_mode &&
+                    after.st_size == before.st_size);
+        ASSERT_EQ(std::remove(path.constData()), 0);
     }
     EXPECT_EQ(ReadAll(target), "keep me");
     EXPECT_FALSE(PathExists(dangling));
-}
 
-// A stale file of ours is replaced; a fifo, a folder or someone else's file is left alone, and so
-// is anything there when a load is rejected before it makes the temporary file.
-TEST_F(SkinLoadTest, OnlyAStaleTemporaryFileOfOursIsReplaced) {
-    const QByteArray path = QFile::encodeName(TempPath());
     ASSERT_TRUE(WriteAll(TempPath(), "left behind by a crash"));
     EXPECT_FALSE(Load(QByteArray("too short")));
     EXPECT_EQ(ReadAll(TempPath()), "left behind by a crash");
     ASSERT_TRUE(Load(SampleSkin())) << LastSkinError();
     EXPECT_FALSE(PathExists(TempPath()));
-
-    ASSERT_EQ(mkfifo(path.constData(), 0600), 0);
-    EXPECT_FALSE(Load(SampleSkin()));
-    struct stat info {};
-    ASSERT_EQ(lstat(path.constData(), &info), 0);
-    EXPECT_TRUE(S_ISFIFO(info.st_mode));
-    ASSERT_EQ(unlink(path.constData()), 0);
-
-    ASSERT_EQ(mkdir(path.constData(), 0700), 0);
-    EXPECT_FALSE(Load(SampleSkin()));
-    EXPECT_TRUE(QFileInfo(TempPath()).isDir());
-    ASSERT_EQ(rmdir(path.constData()), 0);
-
-    if (geteuid() != 0)
-        GTEST_SKIP() << "giving a file to another user needs root";
-    ASSERT_TRUE(WriteAll(TempPath(), "someone else's"));
-    ASSERT_EQ(chown(path.constData(), 65534, 65534), 0);
-    EXPECT_FALSE(Load(SampleSkin()));
-    EXPECT_EQ(ReadAll(TempPath()), "someone else's");
 }
-
-// Files this process writes stop at `bytes`, as on a full disk (EFBIG instead of ENOSPC),
-// until the limit goes out of scope.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        getrlimit(RLIMIT_FSIZE, &saved_);
-        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{bytes, saved_.rlim_max};
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, previousHandler_);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    rlimit saved_{};
-    void (*previousHandler_)(int) = nullptr;
-};
 
 // A temporary file that can't take the picture is not the skin's fault: the load says so, naming
 // the path and the system's reason, and leaves nothing behind.
 TEST_F(SkinLoadTest, TemporaryFileThatCannotBeWrittenIsReportedAsSuch) {
     const QString path = Write("skin.scs", BuildSkinFile(SampleSkin()));
     SkinLoadFailure failure;
-    {
-        const FileSizeLimit fullDisk(16);
-        EXPECT_FALSE(face.LoadSkin(path, options, failure));
-    }
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit fullDisk{16, saved.rlim_max}; // writes stop at 16 bytes, with EFBIG
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &fullDisk), 0);
+    EXPECT_FALSE(face.LoadSkin(path, options, failure));
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, handler);
     EXPECT_EQ(failure.error, SkinLoadError::TempFile);
     EXPECT_EQ(failure.tempFileProblem, TempPath() + ": File too large");
     EXPECT_FALSE(PathExists(TempPath()));

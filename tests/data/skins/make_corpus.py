@@ -100,6 +100,8 @@ def corpus():
         uninterpreted[i] = 0xFF
     byte28 = bytearray(good)
     byte28[28] = ord("X")
+    newline27 = bytearray(good)
+    newline27[27] = ord("\n")
     return {
         # Files that load.
         "good_png.scs": ("loaded", good),
@@ -118,12 +120,15 @@ def corpus():
         "preamble_only_h44.scs": ("rejected", skin(header_length=44)[:44]),
         "header_length_44.scs": ("rejected", skin(header_length=44)),
         "header_length_0.scs": ("rejected", skin(header_length=0)),
+        "header_length_43.scs": ("rejected", skin(header_length=43)),
         "header_length_249.scs": ("rejected", skin(header_length=249)),
         "header_length_255.scs": ("rejected", skin(header_length=255)),
         "magic_lower_case.scs": ("rejected", skin(magic=MAGIC.lower())),
         "magic_byte28_nonzero.scs": ("rejected", bytes(byte28)),
+        "magic_byte27_newline.scs": ("rejected", bytes(newline27)),
         "header_truncated.scs": ("rejected", good[:120]),
         "offset_table_truncated.scs": ("rejected", good[:252]),
+        "offset_table_absent.scs": ("rejected", good[:248]),
         "face_offset_zero.scs": ("rejected", skin(face_offset=0, background=bmp(3, 2))),
         "face_offset_beyond_end.scs": ("rejected", skin(face_offset=1 << 20)),
         "face_offset_max.scs": ("rejected", skin(face_offset=0xFFFFFFFF)),
