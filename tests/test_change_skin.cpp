@@ -126,22 +126,6 @@ TEST_F(ChangeSkinTest, ABadPickIsReportedAndThePreviousSkinComesBackUntilTheUser
     }
 }
 
-// Without room for the temporary file, the message names it and the system's reason.
-TEST_F(ChangeSkinTest, AMissingTemporaryFileIsNamed) {
-    const QString notAFolder = home.Path() + "/not-a-folder";
-    ASSERT_TRUE(test::WriteAll(notAFolder, "a file"));
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(notAFolder));
-    qputenv("XDG_CACHE_HOME", QFile::encodeName(notAFolder));
-    EXPECT_EQ(Run(false, {Choose(skinC), {}}), 0); // the previous skin can't be decoded either
-    ASSERT_EQ(messages.size(), 1);
-    EXPECT_TRUE(messages[0].startsWith("The skin could not be loaded because the temporary file "
-                                       "could not be written:\n\n" +
-                                       notAFolder))
-        << messages[0].toStdString();
-    EXPECT_TRUE(messages[0].endsWith(": Not a directory")) << messages[0].toStdString();
-    EXPECT_EQ(StoredSkinPath(), skinA);
-}
-
 TEST_F(ChangeSkinTest, WhenThePreviousSkinCantBeLoadedAgainTheApplicationEnds) {
     ASSERT_TRUE(test::WriteAll(skinA, "broken now"));
 
