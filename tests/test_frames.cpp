@@ -3,11 +3,7 @@
 // hands move.
 #include "clock/face_renderer.h"
 #include "face_fixture.h"
-#include "test_env.h"
 
-#include <QImageReader>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <cmath>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -152,33 +148,6 @@ TEST(Frames, TheBackgroundGradientOfALargeScreenHasNoBands) {
         ASSERT_TRUE(previous < 0 || std::abs(sum / 64 - previous) <= 1.5) << "rows from " << top;
         previous = sum / 64;
     }
-}
-
-TEST(Frames, RenderToolExitCodes) {
-    QTemporaryDir folder;
-    const QString out = folder.filePath("face.png");
-    const QString skin = DefaultSkin(240);
-    const std::pair<QStringList, int> cases[] = {
-        {{skin, "--size", "241x321", "--time", "10:00:00.500", "--smooth-shapes", "--shadow",
-          "--gps", "--then", "10:00:01", "--out", out},
-         0},
-        {{skin, "--size", "240x320", "--time", "10:61:00", "--out", out}, 2}, // no such time
-        {{skin, "--size", "240x320", "--time", "10:00:00", "--out", folder.filePath("no/x.png")},
-         1},
-    };
-    for (const auto& [args, exitCode] : cases) {
-        QProcess tool;
-        tool.start(QStringLiteral(MV_BIN_DIR "/marovellastrine-skin"),
-                   QStringList{"render"} + args);
-        ASSERT_TRUE(tool.waitForFinished(30000));
-        EXPECT_EQ(tool.exitCode(), exitCode) << args.join(' ').toStdString();
-    }
-    EXPECT_EQ(QImageReader(out).size(), QSize(241, 321));
-    // The PNG header: bit depth 8, colour type 2 (RGB, no alpha).
-    const QByteArray png = test::ReadAll(out);
-    ASSERT_GE(png.size(), 26);
-    EXPECT_EQ(png[24], 8);
-    EXPECT_EQ(png[25], 2);
 }
 
 } // namespace

@@ -181,7 +181,8 @@ TEST(SkinTool, InfoReportsThePreparedHandRenderer) {
     EXPECT_EQ(run.json["hands"][0]["shadowOffset"], 4);
 }
 
-TEST(SkinTool, InfoExitCodes) {
+// 0: done; 1: the skin or the output failed; 2: a wrong command line, with the usage.
+TEST(SkinTool, ExitCodes) {
     IsolatedHome home;
     PackedSkin undecodable = OneHandSkin();
     undecodable.face = "not a picture";
@@ -198,13 +199,30 @@ TEST(SkinTool, InfoExitCodes) {
         EXPECT_EQ(run.json["headerLength"], headerLength) << name;
     }
 
-    const QStringList usageErrors[] = {
-        {}, {"frobnicate"}, {"info", "a.scs", "--dpi", "many"}, {"pack", "skin.manifest"}};
-    for (const QStringList& args : usageErrors) {
+    const QString out = home.Path() + "/face.png";
+    const QStringList render = {"render", DefaultSkinPath(240), "--size"};
+    const std::pair<QStringList, int> runs[] = {
+        {{}, 2},
+        {{"frobnicate"}, 2},
+        {{"info", "a.scs", "--dpi", "many"}, 2},
+        {{"pack", "skin.manifest"}, 2},
+        {render + QStringList{"240x320", "--time", "10:61:00", "--out", out}, 2},
+        {render + QStringList{"240x320", "--time", "10:00:00", "--out", home.Path() + "/no/x.png"},
+         1},
+        {render + QStringList{"241x321", "--time", "10:00:00.500", "--smooth-shapes", "--shadow",
+                              "--gps", "--then", "10:00:01", "--out", out},
+         0},
+    };
+    for (const auto& [args, exitCode] : runs) {
         const ToolRun run = RunTool(args);
-        EXPECT_EQ(run.exitCode, 2) << args.join(' ').toStdString();
-        EXPECT_TRUE(run.standardError.contains("usage:"));
+        EXPECT_EQ(run.exitCode, exitCode) << args.join(' ').toStdString();
+        EXPECT_EQ(run.standardError.contains("usage:"), exitCode == 2);
     }
+    // An 8-bit RGB picture without alpha (PNG header bytes 24 and 25) of the size asked for.
+    const QImage picture(out);
+    EXPECT_EQ(picture.size(), QSize(241, 321));
+    const QByteArray png = ReadAll(out);
+    EXPECT_TRUE(png.size() > 26 && png[24] == 8 && png[25] == 2);
 }
 
 } // namespace
