@@ -33,6 +33,13 @@ QImage Noise(int width, int height, QImage::Format format, uint32_t seed) {
     return image.convertToFormat(format);
 }
 
+// Every pixel of `image` is expected(x, y).
+void ExpectPixels(const QImage& image, const std::function<QRgb(int, int)>& expected) {
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            ASSERT_EQ(image.pixel(x, y), expected(x, y)) << x << "," << y;
+}
+
 QRgb StoredColor(uint32_t color, QImage::Format format) {
     QImage pixel(1, 1, format);
     pixel.fill(QColor::fromRgb(RgbOfColor(color)));
@@ -103,17 +110,14 @@ TEST(Drawing, EveryOperationStaysInsideTheClip) {
     for (QImage::Format format : kTargetFormats) {
         const QImage before = Noise(50, 60, format, 9);
         for (size_t i = 0; i < std::size(operations); ++i) {
-            QImage unclipped = before.copy();
+            SCOPED_TRACE(testing::Message() << "operation " << i);
+            QImage unclipped = before.copy(), clipped = before.copy();
             operations[i](unclipped, nullptr);
-            QImage clipped = before.copy();
             operations[i](clipped, &clip);
-            EXPECT_NE(clipped, before) << "operation " << i;
-            for (int y = 0; y < 60; ++y)
-                for (int x = 0; x < 50; ++x) {
-                    const bool inside = clip.contains(QPoint(x, y));
-                    ASSERT_EQ(clipped.pixel(x, y), (inside ? unclipped : before).pixel(x, y))
-                        << "operation " << i << " at " << x << "," << y;
-                }
+            EXPECT_NE(clipped, before);
+            ExpectPixels(clipped, [&](int x, int y) {
+                return (clip.contains(QPoint(x, y)) ? unclipped : before).pixel(x, y);
+            });
         }
     }
 }
@@ -170,15 +174,12 @@ TEST(Drawing, KeyedCopiesLeaveKeyPixelsAndCopyTheRestExactly) {
         QImage target = before.copy();
         CopyKeyed(target, {7, 9}, face.keyed, {2, 1, 44, 19}, nullptr);
         const QImage expected = face.dc.convertToFormat(format);
-        for (int y = 0; y < 40; ++y)
-            for (int x = 0; x < 50; ++x) {
-                const int sx = x - 5;
-                const int sy = y - 8;
-                const bool copied = sx >= 2 && sx < 44 && sy >= 1 && sy < 19 &&
-                                    face.dc.pixel(sx, sy) != RgbOfColor(key);
-                ASSERT_EQ(target.pixel(x, y), copied ? expected.pixel(sx, sy) : before.pixel(x, y))
-                    << x << "," << y;
-            }
+        ExpectPixels(target, [&](int x, int y) {
+            const int sx = x - 5, sy = y - 8;
+            const bool copied = sx >= 2 && sx < 44 && sy >= 1 && sy < 19 &&
+                                face.dc.pixel(sx, sy) != RgbOfColor(key);
+            return copied ? expected.pixel(sx, sy) : before.pixel(x, y);
+        });
     }
 
     const QRegion clip = QRegion(0, 0, 17, 40) + QRegion(20, 5, 11, 9);
@@ -210,14 +211,10 @@ TEST(Drawing, ScaleCopyMakesEachSourcePixelATwoByTwoBlock) {
         // The copy starts one pixel left of the target and ends one row above its bottom.
         ScaleCopy2x(target, {-1, 3}, source, {2, 1, 9, 7}, nullptr);
         const QImage expected = source.convertToFormat(format);
-        for (int y = 0; y < 16; ++y)
-            for (int x = 0; x < 20; ++x) {
-                const bool inside = x < 13 && y >= 3 && y < 15;
-                ASSERT_EQ(target.pixel(x, y), inside
-                                                  ? expected.pixel(2 + (x + 1) / 2, 1 + (y - 3) / 2)
-                                                  : before.pixel(x, y))
-                    << x << "," << y;
-            }
+        ExpectPixels(target, [&](int x, int y) {
+            const bool inside = x < 13 && y >= 3 && y < 15;
+            return inside ? expected.pixel(2 + (x + 1) / 2, 1 + (y - 3) / 2) : before.pixel(x, y);
+        });
     }
 }
 
@@ -228,8 +225,7 @@ uint16_t Pixel555(int red, int green, int blue) {
 TEST(Drawing, BlendOfSixteenBitPicturesFollowsTheChannelFormulaEverywhere) {
     // Rows long enough for groups of pixels and a remainder; the source equals the target in
     // runs, as a copy with shadows filled into it does, and some target pixels have bit 15 set.
-    const int width = 37;
-    const int height = 12;
+    const int width = 37, height = 12;
     const QImage target0 = Noise(width, height, QImage::Format_RGB555, 16);
     QImage source = Noise(width, height, QImage::Format_RGB555, 17);
     QImage target = target0.copy();
@@ -294,17 +290,12 @@ TEST(Drawing, BackgroundTilesThePictureFromTheTopLeft) {
     PrepareSkinImage(skin.backgroundImage);
     PrepareDitheredImage(skin.backgroundImage);
     for (QImage::Format format : kTargetFormats) {
-        DrawSurface backBuffer;
-        backBuffer.width = 240;
-        backBuffer.height = 320;
-        backBuffer.bitmap = QImage(240, 320, format);
+        DrawSurface backBuffer{.width = 240, .height = 320, .bitmap = QImage(240, 320, format)};
         DrawBackground(skin, backBuffer);
         const QImage expected =
             format == QImage::Format_RGB555 ? skin.backgroundImage.dc555 : skin.backgroundImage.dc;
-        for (int y = 0; y < 320; ++y)
-            for (int x = 0; x < 240; ++x)
-                ASSERT_EQ(backBuffer.bitmap.pixel(x, y), expected.pixel(x % 100, y % 60))
-                    << x << "," << y;
+        ExpectPixels(backBuffer.bitmap,
+                     [&](int x, int y) { return expected.pixel(x % 100, y % 60); });
     }
 }
 

@@ -51,6 +51,15 @@ bool WriteAll(const QString& path, const QByteArray& bytes) {
            file.write(bytes) == bytes.size();
 }
 
+std::vector<uint8_t> Utf16Bytes(std::u16string_view text, bool terminated) {
+    std::vector<uint8_t> bytes;
+    for (const char16_t unit : text)
+        bytes.insert(bytes.end(), {uint8_t(unit), uint8_t(unit >> 8)});
+    if (terminated)
+        bytes.insert(bytes.end(), {0, 0});
+    return bytes;
+}
+
 bool WaitUntil(const std::function<bool()>& condition, int timeoutMs) {
     QDeadlineTimer deadline(timeoutMs);
     while (!condition()) {

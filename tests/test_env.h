@@ -8,7 +8,9 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <array>
+#include <cstdint>
 #include <functional>
+#include <string_view>
 #include <vector>
 
 class QDialog;
@@ -35,6 +37,8 @@ private:
 // Reads a whole file; empty when it can't be read.
 QByteArray ReadAll(const QString& path);
 bool WriteAll(const QString& path, const QByteArray& bytes);
+// Little-endian UTF-16, as the store keeps strings, with a terminator unless told otherwise.
+std::vector<uint8_t> Utf16Bytes(std::u16string_view text, bool terminated = true);
 
 // Processes Qt's events until `condition` holds; false when `timeoutMs` passed first.
 bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 5000);

@@ -15,12 +15,8 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// Little-endian UTF-16 with its terminator, as the store keeps strings.
 Bytes Utf16WithTerminator(const QString& text) {
-    Bytes bytes;
-    for (const QChar unit : text + QChar(0))
-        bytes.insert(bytes.end(), {uint8_t(unit.unicode()), uint8_t(unit.unicode() >> 8)});
-    return bytes;
+    return test::Utf16Bytes(text.toStdU16String());
 }
 
 class SettingsTest : public ::testing::Test {

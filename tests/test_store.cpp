@@ -22,15 +22,7 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// Little-endian UTF-16, as the store keeps strings, with a terminator unless told otherwise.
-Bytes Utf16Bytes(std::u16string_view text, bool terminated = true) {
-    Bytes bytes;
-    for (const char16_t unit : text)
-        bytes.insert(bytes.end(), {uint8_t(unit), uint8_t(unit >> 8)});
-    if (terminated)
-        bytes.insert(bytes.end(), {0, 0});
-    return bytes;
-}
+using test::Utf16Bytes;
 
 class StoreTest : public ::testing::Test {
 protected:
