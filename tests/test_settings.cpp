@@ -108,7 +108,6 @@ TEST_F(SettingsTest, StoredSkinPathMustBeAStringThatFitsThePathBuffer) {
     } rows[] = {
         {ValueType::String, Utf16WithTerminator(longest), longest},
         {ValueType::String, Utf16WithTerminator(longest + "p"), {}},
-        {ValueType::String, Utf16WithTerminator("/"), QString("/")},
         {ValueType::String, {0, 0}, {}},
         {ValueType::String, {}, {}},
         {ValueType::String, {'/'}, {}},

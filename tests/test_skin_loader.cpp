@@ -6,7 +6,6 @@
 #include "skin/skin_bounds.h"
 #include "skin_load_fixture.h"
 
-#include <QCursor>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
