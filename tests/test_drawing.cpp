@@ -290,7 +290,10 @@ TEST(Drawing, BackgroundTilesThePictureFromTheTopLeft) {
     PrepareSkinImage(skin.backgroundImage);
     PrepareDitheredImage(skin.backgroundImage);
     for (QImage::Format format : kTargetFormats) {
-        DrawSurface backBuffer{.width = 240, .height = 320, .bitmap = QImage(240, 320, format)};
+        DrawSurface backBuffer;
+        backBuffer.width = 240;
+        backBuffer.height = 320;
+        backBuffer.bitmap = QImage(240, 320, format);
         DrawBackground(skin, backBuffer);
         const QImage expected =
             format == QImage::Format_RGB555 ? skin.backgroundImage.dc555 : skin.backgroundImage.dc;
