@@ -111,8 +111,6 @@ MainWindow::~MainWindow() {
 bool MainWindow::event(QEvent* event) {
     if (const CommandEvent* command = AsCommand(event))
         return HandleCommand(command->command(), command->notification());
-    if (const WindowMessage* message = AsWindowMessage(event))
-        return HandleMessage(message->message(), message->wParam());
     if (event->type() == QEvent::WindowActivate)
         HandleActivation(true);
     else if (event->type() == QEvent::WindowDeactivate)
@@ -169,13 +167,6 @@ bool MainWindow::HandleCommand(int command, int notification) {
     }
 }
 
-bool MainWindow::HandleMessage(MessageId message, uintptr_t) {
-    if (message != MSG_REFRESH)
-        return false;
-    DrawClockFrame();
-    return true;
-}
-
 void MainWindow::DrawClockFrame() {
     const GpsTimeNow now = gps_.TimeNow();
     if (now.usable && sync_.Running()) // no device clock reading on ticks without a sync
@@ -184,6 +175,11 @@ void MainWindow::DrawClockFrame() {
     if (state_.face.DrawPartialFrame(now.local, now.usable)) {
         OnGpsTimeValidChanged();
     }
+}
+
+void MainWindow::RequestFrame() {
+    QMetaObject::invokeMethod(
+        this, [this] { DrawClockFrame(); }, Qt::QueuedConnection);
 }
 
 void MainWindow::OnGpsTimeValidChanged() {
@@ -205,7 +201,7 @@ void MainWindow::SetGpsConnected(bool wanted) {
         }
     } else {
         gps_.Disconnect();
-        PostWindowMessage(this, MSG_REFRESH);
+        RequestFrame();
     }
     if (connectBar_ != nullptr)
         connectBar_->setVisible(!gps_.Connected());
@@ -279,6 +275,7 @@ void MainWindow::RunModal(const std::function<void()>& dialog) {
     StopWindowTimer(state_.windowTimers, TIMER_CLOCK);
     dialog();
     ResumeClock(state_);
+    RequestFrame();
 }
 
 void MainWindow::HandleActivation(bool active) {
