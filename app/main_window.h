@@ -52,6 +52,11 @@ public:
     // offers the command.
     void UpdateSyncMenuItem();
 
+    // Runs a command of the soft keys, the menu (resources/resource_ids.h) or Done at once. The
+    // keys, the menu and Escape queue theirs, so each runs from the event loop after its menu
+    // has closed.
+    void RunCommand(int command);
+
 protected:
     bool event(QEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
@@ -61,7 +66,6 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    bool HandleCommand(int command, int notification);
     void HandleActivation(bool active);
     void RunModal(const std::function<void()>& dialog);
     // The close request: the program's other dialogs are closed first, then the window ends.
