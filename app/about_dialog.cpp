@@ -1,7 +1,6 @@
 #include "app/about_dialog.h"
 
 #include "platform/message_box.h"
-#include "platform/window_commands.h"
 #include "resources/program_icon.h"
 #include "resources/program_resources.h"
 #include "resources/resource_ids.h"
@@ -46,18 +45,20 @@ constexpr int32_t kIconPixels = 32; // at 96 dpi
 // A static control that reports taps to its dialog as a command with its control number.
 class TapLabel final : public QLabel {
 public:
-    TapLabel(QWidget* dialog, QWidget* parent) : QLabel(parent), dialog_(dialog) {
+    TapLabel(ShellDialog* dialog, QWidget* parent) : QLabel(parent), dialog_(dialog) {
         setCursor(Qt::PointingHandCursor);
     }
 
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override {
         if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
-            PostCommand(dialog_, ControlId(this));
+            QueueCommand(
+                dialog_, [dialog = dialog_](int command) { dialog->RunCommand(command); },
+                ControlId(this));
     }
 
 private:
-    QWidget* dialog_;
+    ShellDialog* dialog_;
 };
 
 void PaintWhiteBackground(QWidget* control) {
@@ -67,7 +68,7 @@ void PaintWhiteBackground(QWidget* control) {
     control->setAutoFillBackground(true);
 }
 
-QLabel* AddLabel(QWidget* client, QWidget* dialog, int controlId, const QRect& rect) {
+QLabel* AddLabel(QWidget* client, ShellDialog* dialog, int controlId, const QRect& rect) {
     QLabel* label = controlId == IDC_ABOUT_LINK ? new TapLabel(dialog, client) // owned by client
                                                 : new QLabel(client);          // owned by client
     SetControlId(label, controlId);
@@ -96,26 +97,14 @@ public:
         client_->installEventFilter(this);
     }
 
-protected:
-    bool event(QEvent* event) override {
-        const CommandEvent* command = AsCommand(event);
-        if (command == nullptr)
-            return ShellDialog::event(event);
-        switch (command->command()) {
-        case kDoneCommand:
+    void RunCommand(int command) override {
+        if (command == kDoneCommand)
             done(int(DialogResult::Ok));
-            return true;
-        case kCancelCommand:
-            done(int(DialogResult::Cancel));
-            return true;
-        case IDC_ABOUT_LINK:
+        else if (command == IDC_ABOUT_LINK)
             OpenUrl(QString::fromUtf16(kAboutLinkTarget));
-            return true;
-        default:
-            return false;
-        }
     }
 
+protected:
     // A new client size (the screen turned or changed its resolution) lays the box out again.
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (watched == client_ && event->type() == QEvent::Resize)

@@ -25,7 +25,7 @@ struct AppState {
     // What follows a frame that turned the GPS indicator on or off; set by the main window.
     std::function<void()> onGpsIndicatorChanged;
 
-    QObject* mainWindow = nullptr; // not owned; receives the timers and the private messages
+    QObject* mainWindow = nullptr; // not owned; receives the timers
     WindowTimers windowTimers;
 };
 

@@ -1,7 +1,6 @@
 #include "app/clock_tick.h"
 
 #include "platform/device_clock.h"
-#include "platform/window_messages.h"
 #include "platform/window_timers.h"
 
 namespace mv {
@@ -64,7 +63,6 @@ void ResumeClock(AppState& state) {
     state.face.ForgetSecondStart();
     StartWindowTimer(state.windowTimers, state.mainWindow, TIMER_CLOCK,
                      ClockTimerPeriod(state.settings));
-    PostWindowMessage(state.mainWindow, MSG_REFRESH);
 }
 
 } // namespace mv

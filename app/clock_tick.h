@@ -29,7 +29,7 @@ void ResizeClockFace(AppState& state, int32_t width, int32_t height);
 // just after whole seconds; then (re)starts TIMER_CLOCK with a fresh smooth-motion base.
 void RestartClockTimer(AppState& state);
 
-// Starts TIMER_CLOCK again after a pause and asks for a frame at once with MSG_REFRESH.
+// Starts TIMER_CLOCK again after a pause; the window draws a frame at once itself.
 void ResumeClock(AppState& state);
 
 } // namespace mv

@@ -109,10 +109,6 @@ MainWindow::~MainWindow() {
 }
 
 bool MainWindow::event(QEvent* event) {
-    if (const CommandEvent* command = AsCommand(event))
-        return HandleCommand(command->command(), command->notification());
-    if (const WindowMessage* message = AsWindowMessage(event))
-        return HandleMessage(message->message(), message->wParam());
     if (event->type() == QEvent::WindowActivate)
         HandleActivation(true);
     else if (event->type() == QEvent::WindowDeactivate)
@@ -120,20 +116,20 @@ bool MainWindow::event(QEvent* event) {
     return QDialog::event(event);
 }
 
-bool MainWindow::HandleCommand(int command, int notification) {
+void MainWindow::RunCommand(int command) {
     switch (command) {
     case kDoneCommand:
         if (fullScreen_)
             SetFullScreen(false);
         else
             done(0);
-        return true;
+        break;
     case IDM_HELP:
         ShowHelp(u"dialog_main");
-        return true;
+        break;
     case IDM_ABOUT:
         RunModal([this] { RunAboutDialog(this, boldFont_); });
-        return true;
+        break;
     case IDM_PREFERENCES:
         RunModal([this] {
             RunPreferencesDialog(settings_, this,
@@ -143,37 +139,27 @@ bool MainWindow::HandleCommand(int command, int notification) {
             // Once the dialog is gone, whatever saved the options.
             unsavedReport_.ReportUnsavedSettings(this);
         });
-        return true;
+        break;
     case IDM_LOAD_SKIN:
         RunModal([this] {
             ChangeSkin(state_, this, false);
             unsavedReport_.ReportUnsavedSettings(this);
         });
-        return true;
+        break;
     case IDM_GPS_SETTINGS:
         OpenGpsSettingsPage(this);
-        return true;
+        break;
     case IDM_FULL_SCREEN:
         SetFullScreen(true);
-        return true;
+        break;
     case IDM_SYNCHRONIZE:
         StartSync();
-        return true;
+        break;
     case IDM_CONNECT:
     case IDM_DISCONNECT:
-        if (notification == 0)
-            SetGpsConnected(command == IDM_CONNECT);
-        return true;
-    default:
-        return false;
+        SetGpsConnected(command == IDM_CONNECT);
+        break;
     }
-}
-
-bool MainWindow::HandleMessage(MessageId message, uintptr_t) {
-    if (message != MSG_REFRESH)
-        return false;
-    DrawClockFrame();
-    return true;
 }
 
 void MainWindow::DrawClockFrame() {
@@ -184,6 +170,11 @@ void MainWindow::DrawClockFrame() {
     if (state_.face.DrawPartialFrame(now.local, now.usable)) {
         OnGpsTimeValidChanged();
     }
+}
+
+void MainWindow::RequestFrame() {
+    QMetaObject::invokeMethod(
+        this, [this] { DrawClockFrame(); }, Qt::QueuedConnection);
 }
 
 void MainWindow::OnGpsTimeValidChanged() {
@@ -205,7 +196,7 @@ void MainWindow::SetGpsConnected(bool wanted) {
         }
     } else {
         gps_.Disconnect();
-        PostWindowMessage(this, MSG_REFRESH);
+        RequestFrame();
     }
     if (connectBar_ != nullptr)
         connectBar_->setVisible(!gps_.Connected());
@@ -279,6 +270,7 @@ void MainWindow::RunModal(const std::function<void()>& dialog) {
     StopWindowTimer(state_.windowTimers, TIMER_CLOCK);
     dialog();
     ResumeClock(state_);
+    RequestFrame();
 }
 
 void MainWindow::HandleActivation(bool active) {
@@ -313,7 +305,8 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
     case Qt::Key_Escape:
     case Qt::Key_Back:
-        PostCommand(this, kDoneCommand);
+        QueueCommand(
+            this, [this](int command) { RunCommand(command); }, kDoneCommand);
         return;
     case Qt::Key_F1:
     case Qt::Key_Help:
@@ -353,10 +346,11 @@ void MainWindow::EndByCloseRequest() {
 
 bool MainWindow::InitMainWindow() {
     resize(InitialWindowSize());
-    connectBar_ = CreateSoftKeyBar(this, IDR_CONNECT_BAR);
+    const CommandHandler run = [this](int command) { RunCommand(command); };
+    connectBar_ = CreateSoftKeyBar(this, IDR_CONNECT_BAR, run);
     if (connectBar_ == nullptr)
         return false;
-    disconnectBar_ = CreateSoftKeyBar(this, IDR_DISCONNECT_BAR);
+    disconnectBar_ = CreateSoftKeyBar(this, IDR_DISCONNECT_BAR, run);
     if (disconnectBar_ == nullptr)
         return false;
     disconnectBar_->hide(); // the GPS reader starts disconnected

@@ -1,6 +1,6 @@
 #pragma once
-// The main window: the clock face, the soft keys and their menu, the timers and private messages
-// that drive the clock, full-screen mode and the commands. Its modal loop is the program's loop.
+// The main window: the clock face, the soft keys and their menu, the timers that drive the clock,
+// full-screen mode and the commands. Its modal loop is the program's loop.
 
 #include "app/app_state.h"
 #include "app/preferences_dialog.h"
@@ -10,7 +10,6 @@
 #include "gps/sync_procedure.h"
 #include "platform/close_request_filter.h"
 #include "platform/screen_idle_inhibitor.h"
-#include "platform/window_messages.h"
 
 #include <QDialog>
 #include <QFont>
@@ -53,6 +52,11 @@ public:
     // offers the command.
     void UpdateSyncMenuItem();
 
+    // Runs a command of the soft keys, the menu (resources/resource_ids.h) or Done at once. The
+    // keys, the menu and Escape queue theirs, so each runs from the event loop after its menu
+    // has closed.
+    void RunCommand(int command);
+
 protected:
     bool event(QEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
@@ -62,8 +66,6 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    bool HandleCommand(int command, int notification);
-    bool HandleMessage(MessageId message, uintptr_t wParam);
     void HandleActivation(bool active);
     void RunModal(const std::function<void()>& dialog);
     // The close request: the program's other dialogs are closed first, then the window ends.
@@ -72,6 +74,8 @@ private:
     // The clock tick: the time to show (GPS time while usable, else the device's), a sample of
     // it for a running synchronisation, the frame, and what follows a change of usability.
     void DrawClockFrame();
+    // A clock tick from the event loop, once the current event is over.
+    void RequestFrame();
     void OnGpsTimeValidChanged();
     // "Connect" and "Disconnect". A failed connect shows "Could not find GPS device..."; on a
     // change the soft-key bar of the new state is shown and the "Synchronize" item updated.

@@ -1,6 +1,5 @@
 #include "app/preferences_dialog.h"
 
-#include "platform/window_commands.h"
 #include "resources/resource_ids.h"
 #include "ui/dialog_controls.h"
 #include "ui/dialog_units.h"
@@ -63,24 +62,18 @@ public:
         return true;
     }
 
-protected:
-    bool event(QEvent* event) override {
-        const CommandEvent* command = AsCommand(event);
-        if (command == nullptr)
-            return ShellDialog::event(event);
-        switch (command->command()) {
+    void RunCommand(int command) override {
+        switch (command) {
         case kDoneCommand: {
             const PreferenceChanges changes = ApplyPreferences(settings_, this);
             if (apply_)
                 apply_(changes, this);
             done(int(DialogResult::Ok));
-            return true;
+            break;
         }
         case kCancelCommand:
             done(int(DialogResult::Cancel));
-            return true;
-        default:
-            return false;
+            break;
         }
     }
 

@@ -1,10 +1,7 @@
 #include "platform/soft_key_bar.h"
 
-#include "platform/window_commands.h"
-
 #include <QBoxLayout>
 #include <QMenu>
-#include <QPointer>
 #include <QPushButton>
 
 namespace mv {
@@ -13,15 +10,17 @@ namespace {
 
 constexpr char kKeyCommandProperty[] = "mvKeyCommand";
 
-QPushButton* MakeKey(QWidget* bar, QWidget* window, const SoftKeyDescription& key) {
+QPushButton* MakeKey(QWidget* bar, QWidget* window, const SoftKeyDescription& key,
+                     const CommandHandler& onCommand) {
     auto* button = new QPushButton(key.label, bar); // owned by the bar
     button->setProperty(kKeyCommandProperty, key.command);
     button->setFocusPolicy(Qt::NoFocus); // keys act on the window, they never take its focus
-    const QPointer<QWidget> target(window);
+    // The bar goes with the window, so the window is there whenever a key or an item fires.
+    const auto queued = [window, onCommand](int command) {
+        return [window, onCommand, command] { QueueCommand(window, onCommand, command); };
+    };
     if (key.menu.empty()) {
-        const int command = key.command;
-        QObject::connect(button, &QPushButton::clicked, bar,
-                         [target, command] { PostCommand(target.data(), command); });
+        QObject::connect(button, &QPushButton::clicked, bar, queued(key.command));
         return button;
     }
     auto* menu = new QMenu(button); // owned by the key
@@ -32,9 +31,7 @@ QPushButton* MakeKey(QWidget* bar, QWidget* window, const SoftKeyDescription& ke
         }
         QAction* action = menu->addAction(item.text);
         action->setData(item.command);
-        const int command = item.command;
-        QObject::connect(action, &QAction::triggered, bar,
-                         [target, command] { PostCommand(target.data(), command); });
+        QObject::connect(action, &QAction::triggered, bar, queued(item.command));
     }
     button->setMenu(menu);
     return button;
@@ -42,7 +39,8 @@ QPushButton* MakeKey(QWidget* bar, QWidget* window, const SoftKeyDescription& ke
 
 } // namespace
 
-QWidget* CreateSoftKeyBarWidget(QWidget* window, const SoftKeyBarDescription& description) {
+QWidget* CreateSoftKeyBarWidget(QWidget* window, const SoftKeyBarDescription& description,
+                                const CommandHandler& onCommand) {
     if (window == nullptr)
         return nullptr;
     auto* bar = new QWidget(window); // owned by the window
@@ -54,7 +52,7 @@ QWidget* CreateSoftKeyBarWidget(QWidget* window, const SoftKeyBarDescription& de
     const bool empty = description.left.command == 0 && description.right.command == 0;
     for (const SoftKeyDescription* key : {&description.left, &description.right}) {
         if (key->command != 0)
-            row->addWidget(MakeKey(bar, window, *key), 1);
+            row->addWidget(MakeKey(bar, window, *key, onCommand), 1);
         else
             row->addStretch(1);
     }
@@ -64,26 +62,36 @@ QWidget* CreateSoftKeyBarWidget(QWidget* window, const SoftKeyBarDescription& de
     return bar;
 }
 
-QMenu* SoftKeyMenu(QWidget* bar, int keyCommand) {
+QPushButton* SoftKey(QWidget* bar, int keyCommand) {
     if (bar == nullptr)
         return nullptr;
     for (QPushButton* button : bar->findChildren<QPushButton*>()) {
         if (button->property(kKeyCommandProperty).toInt() == keyCommand)
-            return button->menu();
+            return button;
+    }
+    return nullptr;
+}
+
+QMenu* SoftKeyMenu(QWidget* bar, int keyCommand) {
+    const QPushButton* button = SoftKey(bar, keyCommand);
+    return button != nullptr ? button->menu() : nullptr;
+}
+
+QAction* MenuCommand(QMenu* menu, int command) {
+    if (menu == nullptr)
+        return nullptr;
+    for (QAction* action : menu->actions()) {
+        if (!action->isSeparator() && action->data().toInt() == command)
+            return action;
     }
     return nullptr;
 }
 
 bool EnableMenuCommand(QMenu* menu, int command, bool enabled) {
-    if (menu == nullptr)
-        return false;
-    for (QAction* action : menu->actions()) {
-        if (!action->isSeparator() && action->data().toInt() == command) {
-            action->setEnabled(enabled);
-            return true;
-        }
-    }
-    return false;
+    QAction* action = MenuCommand(menu, command);
+    if (action != nullptr)
+        action->setEnabled(enabled);
+    return action != nullptr;
 }
 
 } // namespace mv

@@ -4,7 +4,6 @@
 #include "platform/message_box.h"
 #include "platform/store.h"
 #include "platform/wait_cursor.h"
-#include "platform/window_commands.h"
 #include "resources/resource_ids.h"
 #include "skin/skin_download.h"
 #include "skin/skin_tree.h"
@@ -42,8 +41,9 @@ public:
     // The file chosen with Done.
     const QString& PickedPath() const { return pickedPath_; }
 
+    void RunCommand(int command) override;
+
 protected:
-    bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -109,22 +109,17 @@ bool SkinPickerDialog::Initialise(const std::optional<QString>& currentPath) {
     return true;
 }
 
-bool SkinPickerDialog::event(QEvent* event) {
-    const CommandEvent* command = AsCommand(event);
-    if (command == nullptr)
-        return ShellDialog::event(event);
-    switch (command->command()) {
+void SkinPickerDialog::RunCommand(int command) {
+    switch (command) {
     case kDoneCommand:
         HandleDone();
-        return true;
+        break;
     case kCancelCommand:
         done(int(DialogResult::Cancel));
-        return true;
+        break;
     case IDM_GET_SKINS:
         OpenSkinDownloadPage(this);
-        return true;
-    default:
-        return false;
+        break;
     }
 }
 

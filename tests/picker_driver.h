@@ -2,13 +2,11 @@
 // Answers the modal skin picker in tests: each time a picker opens, the next action runs on it
 // from inside its own event loop; a picker with no action left, or an empty one, is cancelled.
 
-#include "platform/message_box.h"
-#include "platform/window_commands.h"
 #include "resources/resource_ids.h"
 #include "ui/dialog_controls.h"
+#include "ui/shell_dialog.h"
 
 #include <QApplication>
-#include <QDialog>
 #include <QPointer>
 #include <QTimer>
 #include <QTreeWidget>
@@ -23,7 +21,7 @@ inline void PrintTo(const QString& text, std::ostream* out) {
 
 namespace mv::test {
 
-using PickerAction = std::function<void(QDialog& picker, QTreeWidget& tree)>;
+using PickerAction = std::function<void(ShellDialog& picker, QTreeWidget& tree)>;
 
 class PickerDriver {
 public:
@@ -36,14 +34,14 @@ public:
 private:
     void Poll() {
         for (QWidget* widget : QApplication::topLevelWidgets()) {
-            auto* picker = qobject_cast<QDialog*>(widget);
+            auto* picker = dynamic_cast<ShellDialog*>(widget);
             if (picker == nullptr || !picker->isVisible() ||
                 picker->windowTitle() != QStringLiteral("Pick Skin") ||
                 picker->property("mvDriven").toBool())
                 continue;
             picker->setProperty("mvDriven", true);
             ++openings_;
-            const QPointer<QDialog> guard(picker);
+            const QPointer<ShellDialog> guard(picker);
             PickerAction action;
             if (!actions_.empty()) {
                 action = std::move(actions_.front());
@@ -53,7 +51,7 @@ private:
                 action(*picker, *FindControl<QTreeWidget>(picker, IDC_SKIN_TREE));
             // An action that leaves the picker open has looked at it; end it here.
             if (guard && guard->isVisible())
-                SendCommand(guard, kCancelCommand);
+                guard->RunCommand(kCancelCommand);
             return;
         }
     }

@@ -68,9 +68,9 @@ protected:
     }
 
     static test::PickerAction Choose(const QString& path) {
-        return [path](QDialog& picker, QTreeWidget& tree) {
+        return [path](ShellDialog& picker, QTreeWidget& tree) {
             ASSERT_TRUE(test::SelectPath(tree, path));
-            SendCommand(&picker, kDoneCommand);
+            picker.RunCommand(kDoneCommand);
         };
     }
 

@@ -5,11 +5,11 @@
 #include "app/preferences_dialog.h"
 #include "platform/open_url.h"
 #include "platform/screen.h"
-#include "platform/window_commands.h"
 #include "resources/resource_ids.h"
 #include "skin/skin_loader.h"
 #include "test_env.h"
 #include "ui/dialog_controls.h"
+#include "ui/shell_dialog.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -75,8 +75,8 @@ protected:
 
     // Runs Preferences with the main window's way of putting changes into effect; `act` gets the
     // dialog once it is up.
-    DialogResult RunPreferences(std::function<void(QDialog*)> act) {
-        test::WhenModalOpens(std::move(act));
+    DialogResult RunPreferences(std::function<void(ShellDialog*)> act) {
+        test::WhenModalOpens([act](QDialog* dialog) { act(dynamic_cast<ShellDialog*>(dialog)); });
         return RunPreferencesDialog(state.settings, &owner,
                                     [this](const PreferenceChanges& changes, QWidget* dialog) {
                                         PutPreferencesIntoEffect(state, changes, dialog);
@@ -122,13 +122,13 @@ TEST_F(DialogTest, EachOptionIsSavedAndPutIntoEffect) {
         const Settings before = state.settings;
         const qint64 faceKey = state.face.GetSkin().faceImage.bitmap.cacheKey();
         const qint64 backBufferKey = state.face.BackBuffer().bitmap.cacheKey();
-        EXPECT_EQ(RunPreferences([&](QDialog* dialog) {
+        EXPECT_EQ(RunPreferences([&](ShellDialog* dialog) {
                       Toggle(dialog, option.controlId);
                       if (option.result == DialogResult::Closed)
                           dialog->close(); // the main window passes its close request on
                       else
-                          PostCommand(dialog, option.result == DialogResult::Ok ? kDoneCommand
-                                                                                : kCancelCommand);
+                          dialog->RunCommand(option.result == DialogResult::Ok ? kDoneCommand
+                                                                               : kCancelCommand);
                   }),
                   option.result);
         if (option.result != DialogResult::Ok) {
@@ -163,10 +163,10 @@ TEST_F(DialogTest, SkinThatCannotBeReloadedIsReportedOverPreferences) {
     ASSERT_TRUE(QFile::remove(copy));
 
     QDialog* preferences = nullptr;
-    RunPreferences([&preferences](QDialog* dialog) {
+    RunPreferences([&preferences](ShellDialog* dialog) {
         preferences = dialog;
         Toggle(dialog, IDC_SHADOW);
-        PostCommand(dialog, kDoneCommand);
+        dialog->RunCommand(kDoneCommand);
     });
     ClearQuitRequest();
     ASSERT_EQ(messages.boxes.size(), 1u);

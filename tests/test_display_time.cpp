@@ -189,7 +189,7 @@ TEST_F(DisplayTime, SmoothMotionFollowsAClockWithItsOwnMilliseconds) {
         AdvanceManualClock(100);
     }
 
-    ResumeClock(state); // no window: the timer and the message go nowhere
+    ResumeClock(state); // no window: the timer goes nowhere
     UseManualClock(start + 60 * kUnitsPerSecond, 1000 + 60'000); // 12:01:15.050
     ComputeDisplayTime(state);
     EXPECT_NEAR(Degrees(state.face.Hands().hands[2].angle), 6.0 * 15.05, 1e-6);

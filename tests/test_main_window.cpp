@@ -6,11 +6,11 @@
 #include "platform/keep_awake.h"
 #include "platform/screen.h"
 #include "platform/store.h"
-#include "platform/window_commands.h"
 #include "resources/resource_ids.h"
 #include "skin/skin_loader.h"
 #include "test_env.h"
 #include "ui/dialog_controls.h"
+#include "ui/shell_dialog.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -161,13 +161,13 @@ TEST_F(MainWindowTest, ModalCommandsPauseTheClockAndDoneLeavesFullScreenFirst) {
         clockRanDuringDialog = WindowTimerRunning(state->windowTimers, TIMER_CLOCK);
         QApplication::activeModalWidget()->close();
     });
-    EXPECT_TRUE(SendCommand(window, IDM_ABOUT));
+    window->RunCommand(IDM_ABOUT);
     EXPECT_FALSE(clockRanDuringDialog);
     EXPECT_TRUE(WindowTimerRunning(state->windowTimers, TIMER_CLOCK));
 
-    EXPECT_TRUE(SendCommand(window, IDM_FULL_SCREEN));
+    window->RunCommand(IDM_FULL_SCREEN);
     EXPECT_TRUE(window->IsInFullScreenMode());
-    EXPECT_TRUE(SendCommand(window, kDoneCommand));
+    window->RunCommand(kDoneCommand);
     EXPECT_FALSE(window->IsInFullScreenMode());
     EXPECT_TRUE(window->isVisible());
 
@@ -192,9 +192,9 @@ TEST_F(MainWindowTest, UnsavedPreferencesAreReportedOnceAfterTheDialogCloses) {
     for (const int option : {IDC_DISABLE_AUTO_OFF, IDC_SHADOW}) {
         test::WhenModalOpens([option](QDialog* dialog) {
             FindControl<QCheckBox>(dialog, option)->toggle();
-            PostCommand(dialog, kDoneCommand);
+            dynamic_cast<ShellDialog&>(*dialog).RunCommand(kDoneCommand);
         });
-        EXPECT_TRUE(SendCommand(window, IDM_PREFERENCES));
+        window->RunCommand(IDM_PREFERENCES);
     }
     EXPECT_EQ(state->settings.NoOff, 1);
     EXPECT_FALSE(state->face.Hands().shadowOn);

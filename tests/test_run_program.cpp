@@ -165,7 +165,7 @@ TEST_F(StartupTest, FirstStartLoadsTheDefaultSkinRunsTheClockAndPrunes) {
                       if (window->isVisible() && window->windowTitle() == kTitle &&
                           !QFile::exists(SkinsFolder() + "default_1440.scs")) {
                           sawMainWindow = true;
-                          PostCommand(window, kDoneCommand);
+                          dynamic_cast<MainWindow&>(*window).RunCommand(kDoneCommand);
                       }
                   }
               }),

@@ -179,19 +179,19 @@ TEST_F(SkinPickerTest, ATapOnASkinChoosesItAndATapOnAFolderDoesNot) {
 
 TEST_F(SkinPickerTest, EnterAndDoneChooseOnlyFilesCancelAndCloseNothing) {
     EXPECT_FALSE(
-        Pick({[](QDialog& picker, QTreeWidget&) { SendCommand(&picker, kCancelCommand); }}));
+        Pick({[](ShellDialog& picker, QTreeWidget&) { picker.RunCommand(kCancelCommand); }}));
     EXPECT_FALSE(Pick({[](QDialog& picker, QTreeWidget&) { picker.close(); }}));
     EXPECT_EQ(current, Root() + "/skins/b.scs");
 
     const QString sub = Root() + "/skins/Sub";
-    EXPECT_TRUE(Pick({[&](QDialog& picker, QTreeWidget& tree) {
+    EXPECT_TRUE(Pick({[&](ShellDialog& picker, QTreeWidget& tree) {
         ASSERT_TRUE(test::SelectPath(tree, sub));
         tree.currentItem()->setExpanded(false);
         QTest::keyClick(&tree, Qt::Key_Return);
         EXPECT_TRUE(tree.currentItem()->isExpanded());
         QTest::keyClick(&tree, Qt::Key_Return);
         EXPECT_FALSE(tree.currentItem()->isExpanded());
-        SendCommand(&picker, kDoneCommand);
+        picker.RunCommand(kDoneCommand);
         EXPECT_TRUE(picker.isVisible());
         ASSERT_TRUE(test::SelectPath(tree, sub + "/a.scs"));
         QTest::keyClick(&tree, Qt::Key_Enter);
@@ -200,7 +200,7 @@ TEST_F(SkinPickerTest, EnterAndDoneChooseOnlyFilesCancelAndCloseNothing) {
     EXPECT_EQ(current, sub + "/a.scs");
 
     // The current skin opens selected, so Done alone chooses it again.
-    EXPECT_TRUE(Pick({[](QDialog& picker, QTreeWidget&) { SendCommand(&picker, kDoneCommand); }}));
+    EXPECT_TRUE(Pick({[](ShellDialog& picker, QTreeWidget&) { picker.RunCommand(kDoneCommand); }}));
     EXPECT_EQ(current, sub + "/a.scs");
 }
 
@@ -208,8 +208,8 @@ TEST_F(SkinPickerTest, GetSkinsAsksFirstThenOpensTheAddressAndEndsWithoutAChoice
     for (const DialogResult answer : {DialogResult::Cancel, DialogResult::Ok}) {
         boxAnswer = answer;
         bool stillOpen = false;
-        EXPECT_FALSE(Pick({[&](QDialog& picker, QTreeWidget&) {
-            SendCommand(&picker, IDM_GET_SKINS);
+        EXPECT_FALSE(Pick({[&](ShellDialog& picker, QTreeWidget&) {
+            picker.RunCommand(IDM_GET_SKINS);
             stillOpen = picker.isVisible();
         }}));
         EXPECT_EQ(stillOpen, answer == DialogResult::Cancel);

@@ -8,11 +8,13 @@
 #include "gps_test_env.h"
 #include "platform/device_clock.h"
 #include "platform/screen.h"
-#include "platform/window_commands.h"
+#include "platform/soft_key_bar.h"
 #include "resources/resource_ids.h"
 #include "test_env.h"
 
+#include <QAction>
 #include <QLabel>
+#include <QPushButton>
 #include <gtest/gtest.h>
 #include <memory>
 #include <tuple>
@@ -161,12 +163,12 @@ protected:
 };
 
 TEST_F(WindowSyncTest, SynchronizeMovesAClockAheadBackAndALostFixFailsIt) {
-    PostCommand(window_.get(), IDM_CONNECT);
+    SoftKey(window_->ConnectBar(), IDM_CONNECT)->click();
     ASSERT_TRUE(test::WaitUntil([&] { return state_->gpsTimeValid; }, 5000)) << env_.Diagnostics();
     EXPECT_TRUE(window_->ConnectBar()->isHidden());
     EXPECT_FALSE(window_->DisconnectBar()->isHidden());
 
-    PostCommand(window_.get(), IDM_SYNCHRONIZE);
+    MenuCommand(SoftKeyMenu(window_->DisconnectBar(), IDM_MENU), IDM_SYNCHRONIZE)->trigger();
     ASSERT_TRUE(test::WaitUntil([&] { return !window_->SyncLabel()->isHidden(); }, 1000));
     ASSERT_TRUE(test::WaitUntil([&] { return !boxes.empty(); }, 8000)) << env_.Diagnostics();
     EXPECT_TRUE(window_->SyncLabel()->isHidden());
@@ -179,14 +181,14 @@ TEST_F(WindowSyncTest, SynchronizeMovesAClockAheadBackAndALostFixFailsIt) {
     EXPECT_GT(SimulatedClockOffset(), -300 * kUnitsPerMillisecond);
 
     const int64_t synchronized = SimulatedClockOffset();
-    PostCommand(window_.get(), IDM_SYNCHRONIZE);
+    MenuCommand(SoftKeyMenu(window_->DisconnectBar(), IDM_MENU), IDM_SYNCHRONIZE)->trigger();
     ASSERT_TRUE(env_.Feed("fix none"));
     ASSERT_TRUE(test::WaitUntil([&] { return boxes.size() == 2; }, 3000));
     EXPECT_TRUE(boxes[1].text.contains("Fix your GPS connectivity"));
     EXPECT_TRUE(window_->SyncLabel()->isHidden());
     EXPECT_EQ(SimulatedClockOffset(), synchronized);
 
-    PostCommand(window_.get(), IDM_DISCONNECT);
+    SoftKey(window_->DisconnectBar(), IDM_DISCONNECT)->click();
     ASSERT_TRUE(test::WaitUntil([&] { return window_->DisconnectBar()->isHidden(); }, 1000));
     EXPECT_FALSE(window_->ConnectBar()->isHidden());
 }

@@ -3,7 +3,6 @@
 #include "platform/folders.h"
 #include "platform/message_box.h"
 #include "platform/open_url.h"
-#include "platform/window_commands.h"
 #include "resources/program_resources.h"
 #include "ui/dialog_units.h"
 
@@ -13,6 +12,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QUrl>
+#include <utility>
 
 namespace mv {
 
@@ -21,10 +21,11 @@ namespace {
 constexpr int kTitleCapacity = 128; // the title buffer, terminator included
 constexpr int kBoldWeight = 700;
 
-// The Escape key and the phone's back key are the Done button: they send command 1.
+// The Escape key and the phone's back key are the Done button.
 class DoneKeyFilter final : public QObject {
 public:
-    using QObject::QObject;
+    DoneKeyFilter(QObject* parent, CommandHandler onCommand)
+        : QObject(parent), onCommand_(std::move(onCommand)) {}
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
@@ -34,10 +35,13 @@ protected:
         if (key != Qt::Key_Escape && key != Qt::Key_Back)
             return false;
         if (event->type() == QEvent::KeyPress)
-            PostCommand(watched, kDoneCommand);
+            QueueCommand(watched, onCommand_, kDoneCommand);
         event->accept();
         return true;
     }
+
+private:
+    CommandHandler onCommand_;
 };
 
 void FillOwnersArea(QDialog* dialog) {
@@ -56,19 +60,20 @@ void FillOwnersArea(QDialog* dialog) {
 
 } // namespace
 
-QWidget* CreateSoftKeyBar(QWidget* window, int barId) {
+QWidget* CreateSoftKeyBar(QWidget* window, int barId, const CommandHandler& onCommand) {
     const std::optional<SoftKeyBarDescription> description = FindSoftKeyBar(barId);
     if (!description)
         return nullptr;
-    return CreateSoftKeyBarWidget(window, *description);
+    return CreateSoftKeyBarWidget(window, *description, onCommand);
 }
 
-bool InitShellDialog(QDialog* dialog, int barId) {
+bool InitShellDialog(ShellDialog* dialog, int barId) {
     if (dialog == nullptr)
         return false;
     FillOwnersArea(dialog);
-    dialog->installEventFilter(new DoneKeyFilter(dialog)); // owned by the dialog
-    return CreateSoftKeyBar(dialog, barId) != nullptr;
+    const CommandHandler run = [dialog](int command) { dialog->RunCommand(command); };
+    dialog->installEventFilter(new DoneKeyFilter(dialog, run)); // owned by the dialog
+    return CreateSoftKeyBar(dialog, barId, run) != nullptr;
 }
 
 void DrawDialogHeader(QWidget* dialog) {

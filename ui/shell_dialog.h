@@ -4,6 +4,7 @@
 // owner kept enabled, help topics and web addresses.
 
 #include "platform/screen.h"
+#include "platform/window_commands.h"
 
 #include <QDialog>
 #include <QString>
@@ -14,12 +15,8 @@ class QWidget;
 namespace mv {
 
 // The bar described by resource `barId` (resources/resource_ids.h), docked at the bottom of
-// `window`; null when there is no such bar or it can't be made.
-QWidget* CreateSoftKeyBar(QWidget* window, int barId);
-
-// Makes `dialog` a full-screen dialog of the program: the owner's whole area, the Escape and Back
-// keys sending command 1 (Done), then the soft-key bar `barId`. False when the bar can't be made.
-bool InitShellDialog(QDialog* dialog, int barId);
+// `window`, its commands given to `onCommand`; null when there is no such bar or it can't be made.
+QWidget* CreateSoftKeyBar(QWidget* window, int barId, const CommandHandler& onCommand);
 
 // Paints the title band at the top of `dialog`: the window title in bold in the highlight colour
 // and a black line under it, sized for ScreenDpi(). Call from the dialog's paint event.
@@ -34,14 +31,18 @@ void ShowHelp(QStringView topic);
 // Opens a web address in the user's browser; failures are ignored.
 void OpenUrl(const QString& address);
 
-// What the program's dialogs share: a close request ends the dialog with DialogResult::Closed, F1 (or the
-// Help key) opens its help topic, and each paint keeps the owner enabled and, where the dialog
-// has one, draws the title band.
+// What the program's dialogs share: a close request ends the dialog with DialogResult::Closed, F1
+// (or the Help key) opens its help topic, and each paint keeps the owner enabled and, where the
+// dialog has one, draws the title band.
 class ShellDialog : public QDialog {
 public:
     enum class TitleBand { None, Drawn };
     // `helpTopic` must outlive the dialog (a literal).
     ShellDialog(QWidget* owner, QStringView helpTopic, TitleBand titleBand);
+
+    // Runs a command at once: Done, Cancel or one of the dialog's own. Its keys queue theirs, so
+    // each runs from the event loop once the key press is over.
+    virtual void RunCommand(int command) = 0;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -52,5 +53,10 @@ private:
     QStringView helpTopic_;
     TitleBand titleBand_;
 };
+
+// Makes `dialog` a full-screen dialog of the program: the owner's whole area, the Escape and Back
+// keys giving it Done, then the soft-key bar `barId` giving it its commands. False when the bar
+// can't be made.
+bool InitShellDialog(ShellDialog* dialog, int barId);
 
 } // namespace mv
