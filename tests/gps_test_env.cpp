@@ -11,27 +11,15 @@
 #include <QTcpSocket>
 #include <csignal>
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace mv::test {
-namespace {
-
-void Close(int& fd) {
-    if (fd >= 0)
-        close(fd);
-    fd = -1;
-}
-
-} // namespace
-
 bool ChildProcess::Start(const std::vector<std::string>& argv, const std::string& logPath) {
     Stop();
     int input[2];
-    int output[2];
-    if (pipe2(input, O_CLOEXEC) != 0 || pipe2(output, O_CLOEXEC) != 0)
+    if (pipe2(input, O_CLOEXEC) != 0)
         return false;
     const int log = open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
     // Everything the child needs is prepared before fork(): after it, only async-signal-safe calls.
@@ -46,24 +34,22 @@ bool ChildProcess::Start(const std::vector<std::string>& argv, const std::string
         if (getppid() != parent)
             _exit(127);
         dup2(input[0], STDIN_FILENO);
-        dup2(output[1], STDOUT_FILENO);
+        dup2(log, STDOUT_FILENO);
         dup2(log, STDERR_FILENO);
         execvp(arguments[0], arguments.data());
         _exit(127);
     }
     close(input[0]);
-    close(output[1]);
     if (log >= 0)
         close(log);
     stdinWrite_ = input[1];
-    stdoutRead_ = output[0];
-    pending_.clear();
     return pid_ > 0;
 }
 
 void ChildProcess::Stop() {
-    Close(stdinWrite_);
-    Close(stdoutRead_);
+    if (stdinWrite_ >= 0)
+        close(stdinWrite_);
+    stdinWrite_ = -1;
     if (pid_ <= 0)
         return;
     kill(pid_, SIGTERM);
@@ -85,23 +71,6 @@ bool ChildProcess::Running() {
     return pid_ > 0;
 }
 
-std::string ChildProcess::ReadLine(int timeoutMs) {
-    const QDeadlineTimer deadline(timeoutMs);
-    size_t end;
-    while ((end = pending_.find('\n')) == std::string::npos) {
-        pollfd ready{stdoutRead_, POLLIN, 0};
-        char chunk[256];
-        ssize_t count = 0;
-        if (poll(&ready, 1, int(deadline.remainingTime())) <= 0 ||
-            (count = read(stdoutRead_, chunk, sizeof chunk)) <= 0)
-            return {};
-        pending_.append(chunk, size_t(count));
-    }
-    std::string line = pending_.substr(0, end);
-    pending_.erase(0, end + 1);
-    return line;
-}
-
 bool ChildProcess::WriteLine(std::string_view line) {
     const std::string text = std::string(line) + "\n";
     return write(stdinWrite_, text.data(), text.size()) == ssize_t(text.size());
@@ -114,9 +83,15 @@ bool GpsTestEnv::Start(const std::string& fix, int64_t offsetMilliseconds) {
     feeder_.Start({MV_BIN_DIR "/marovellastrine-nmea-feeder", "--port", "0", "--fix", fix,
                    "--offset-ms", std::to_string(offsetMilliseconds)},
                   dir_.filePath("feeder.log").toStdString());
-    const std::string line = feeder_.ReadLine(5000);
-    feederPort_ = line.starts_with("listening ") ? uint16_t(std::stoi(line.substr(10))) : 0;
-    if (feederPort_ == 0) {
+    // Its first line says "listening PORT".
+    const auto listening = [this] {
+        const QByteArray log = ReadAll(dir_.filePath("feeder.log"));
+        feederPort_ = log.startsWith("listening ") && log.contains('\n')
+                          ? uint16_t(log.mid(10, log.indexOf('\n') - 10).toUInt())
+                          : 0;
+        return feederPort_ != 0;
+    };
+    if (!WaitUntil(listening)) {
         problem_ = "the feeder did not say where it listens";
         return false;
     }

@@ -13,7 +13,7 @@
 
 namespace mv::test {
 
-// One child process with its stdin and stdout on pipes and its stderr in a log file; stopped
+// One child process with its stdin on a pipe and its output in a log file; stopped
 // (SIGTERM, then SIGKILL) and reaped when destroyed. Started with fork(): Qt's launcher shares
 // the parent's memory until exec, which ThreadSanitizer cannot follow while driver threads run.
 class ChildProcess {
@@ -26,15 +26,11 @@ public:
     bool Start(const std::vector<std::string>& argv, const std::string& logPath);
     void Stop();
     bool Running();
-    // One line of its stdout, or "" when none comes within `timeoutMs`.
-    std::string ReadLine(int timeoutMs);
     bool WriteLine(std::string_view line);
 
 private:
     pid_t pid_ = -1;
     int stdinWrite_ = -1;
-    int stdoutRead_ = -1;
-    std::string pending_;
 };
 
 class GpsTestEnv {
