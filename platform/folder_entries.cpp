@@ -1,10 +1,16 @@
 #include "platform/folder_entries.h"
 
+#include "platform/store.h"
+
 #include <QFile>
 #include <cstring>
 #include <sys/stat.h>
 
 namespace mv {
+
+bool ViewAllFiles() {
+    return ReadStoredDword(StoreRoot::LocalMachine, u"Explorer", u"ViewAll").value_or(0) != 0;
+}
 
 namespace {
 

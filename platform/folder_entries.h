@@ -13,6 +13,10 @@ struct FolderEntry {
     bool hidden = false;    // the name starts with a dot
 };
 
+// Whether the machine's file-browsing settings ask for hidden entries to be listed: the "ViewAll"
+// value of its "Explorer" key in the store, false when either is missing.
+bool ViewAllFiles();
+
 class FolderEnumeration {
 public:
     // Starts listing `folder`; IsOpen() is false when it can't be read (missing, no access).

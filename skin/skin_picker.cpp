@@ -1,8 +1,8 @@
 #include "skin/skin_picker.h"
 
 #include "platform/file_icons.h"
+#include "platform/folder_entries.h"
 #include "platform/message_box.h"
-#include "platform/store.h"
 #include "platform/wait_cursor.h"
 #include "resources/resource_ids.h"
 #include "skin/skin_download.h"
@@ -180,20 +180,11 @@ QTreeWidgetItem* SkinPickerDialog::SelectedItem() const {
     return selected.isEmpty() ? nullptr : selected.first();
 }
 
-int ReadViewAll() {
-    RegistryKey key;
-    uint32_t value = 0;
-    if (key.Open(StoreRoot::LocalMachine, u"Explorer", StoreAccess::Read) != kStoreOk ||
-        !ReadDword(key.Key(), u"ViewAll", value))
-        return 0;
-    return int(value);
-}
-
 } // namespace
 
 std::optional<QString> PickSkin(const std::optional<QString>& currentPath, QWidget* owner) {
     std::optional<QString> picked;
-    SkinPickerDialog dialog(owner, ReadViewAll() != 0);
+    SkinPickerDialog dialog(owner, ViewAllFiles());
     if (dialog.Initialise(currentPath) && ToDialogResult(dialog.exec()) == DialogResult::Ok)
         picked = dialog.PickedPath();
     return picked;
