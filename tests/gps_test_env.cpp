@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 namespace mv::test {
+
 bool ChildProcess::Start(const std::vector<std::string>& argv, const std::string& logPath) {
     Stop();
     int input[2];
@@ -42,14 +43,12 @@ bool ChildProcess::Start(const std::vector<std::string>& argv, const std::string
     close(input[0]);
     if (log >= 0)
         close(log);
-    stdinWrite_ = input[1];
+    stdinWrite_.Reset(input[1]);
     return pid_ > 0;
 }
 
 void ChildProcess::Stop() {
-    if (stdinWrite_ >= 0)
-        close(stdinWrite_);
-    stdinWrite_ = -1;
+    stdinWrite_.Reset();
     if (pid_ <= 0)
         return;
     kill(pid_, SIGTERM);
@@ -73,7 +72,7 @@ bool ChildProcess::Running() {
 
 bool ChildProcess::WriteLine(std::string_view line) {
     const std::string text = std::string(line) + "\n";
-    return write(stdinWrite_, text.data(), text.size()) == ssize_t(text.size());
+    return write(stdinWrite_.Get(), text.data(), text.size()) == ssize_t(text.size());
 }
 
 GpsTestEnv::~GpsTestEnv() = default;

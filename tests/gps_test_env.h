@@ -3,6 +3,8 @@
 // processes in a private temporary folder; they are stopped when the environment is destroyed
 // and receive SIGTERM should the test process die first.
 
+#include "platform/unique_fd.h"
+
 #include <QStringList>
 #include <QTemporaryDir>
 #include <cstdint>
@@ -30,7 +32,7 @@ public:
 
 private:
     pid_t pid_ = -1;
-    int stdinWrite_ = -1;
+    UniqueFd stdinWrite_;
 };
 
 class GpsTestEnv {
