@@ -26,12 +26,21 @@ wait_for() { # wait_for SECONDS COMMAND...: runs COMMAND until it succeeds
 }
 
 # start_xvfb WIDTH HEIGHT: exports DISPLAY; Xvfb writes its free display number to fd 3 when ready.
+# A display that then takes no client (its server died, or its socket went with another server's
+# shutdown) is replaced by a new server, up to three times.
 start_xvfb() {
-  rm -f "$work/display"
-  Xvfb -displayfd 3 -screen 0 "$1x$2x24" -nolisten tcp -br 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-  pids+=($!)
-  wait_for 10 test -s "$work/display" || { cat "$work/xvfb.log"; return 1; }
-  export DISPLAY=:$(head -1 "$work/display")
+  local attempt xvfb
+  for attempt in 1 2 3; do
+    rm -f "$work/display"
+    Xvfb -displayfd 3 -screen 0 "$1x$2x24" -nolisten tcp -br 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+    xvfb=$!; pids+=("$xvfb")
+    wait_for 10 test -s "$work/display" || { cat "$work/xvfb.log"; return 1; }
+    export DISPLAY=:$(head -1 "$work/display")
+    wait_for 2 xdotool getdisplaygeometry >/dev/null 2>&1 && return 0
+    echo "  Xvfb on $DISPLAY takes no client (attempt $attempt):"; cat "$work/xvfb.log"
+    kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null
+  done
+  return 1
 }
 
 # start_weston WIDTH HEIGHT MODULE [SCALE]: a headless weston with the compositor-control module
